@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need; installs only
+# what is missing, so it returns at once when everything is there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config python3
+  qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin
+  libgl-dev libgtest-dev
+  fonts-noto-cjk xvfb xauth x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,9 @@
+#include "MessagePump.h"
+
+#include <QCoreApplication>
+
+void pumpMessages()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}

@@ -1,0 +1,85 @@
+#include "Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+QString &programFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+namespace paths {
+
+QString programFolder()
+{
+    if (!programFolderOverride().isEmpty())
+        return programFolderOverride();
+    if (QCoreApplication::instance())
+        return removeTrailingSeparator(QCoreApplication::applicationDirPath());
+    return removeTrailingSeparator(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
+}
+
+void setProgramFolderForTesting(const QString &folder)
+{
+    programFolderOverride() = removeTrailingSeparator(folder);
+}
+
+QString desktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        return removeTrailingSeparator(desktop);
+    return removeTrailingSeparator(QDir::homePath());
+}
+
+QString settingsBaseFolder()
+{
+    const QString programFiles = qEnvironmentVariable("ProgramFiles");
+    if (!programFiles.isEmpty())
+        return removeTrailingSeparator(programFiles);
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty())
+        return removeTrailingSeparator(xdg);
+    return join(QDir::homePath(), QStringLiteral(".config"));
+}
+
+QString driverFolder()
+{
+    const QString env = qEnvironmentVariable("CANKESTROVA_DRIVER_DIR");
+    if (!env.isEmpty())
+        return removeTrailingSeparator(env);
+    return programFolder();
+}
+
+QString join(const QString &a, const QString &b)
+{
+    if (a.isEmpty())
+        return b;
+    if (a.endsWith(QLatin1Char('/')))
+        return a + b;
+    return a + QLatin1Char('/') + b;
+}
+
+QString removeTrailingSeparator(const QString &path)
+{
+    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        return path.left(path.size() - 1);
+    return path;
+}
+
+bool isExistingFolder(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool isExistingFile(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+} // namespace paths

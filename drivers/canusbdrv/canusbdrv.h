@@ -1,0 +1,111 @@
+/* The C interface of the CANUSB adapter driver library (libcanusbdrv.so), the same entry
+   points, records and codes as the vendor's Windows driver. */
+#ifndef CANUSBDRV_H
+#define CANUSBDRV_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define CANUSB_API __stdcall
+#else
+#define CANUSB_API __attribute__((visibility("default")))
+#endif
+
+typedef int32_t CANHANDLE;
+
+/* Bit rates, as the kilobit texts canusb_Open takes. */
+#define CAN_BAUD_1M "1000"
+#define CAN_BAUD_800K "800"
+#define CAN_BAUD_500K "500"
+#define CAN_BAUD_250K "250"
+#define CAN_BAUD_125K "125"
+#define CAN_BAUD_100K "100"
+#define CAN_BAUD_50K "50"
+#define CAN_BAUD_20K "20"
+#define CAN_BAUD_10K "10"
+
+/* Results. */
+#define ERROR_CANUSB_OK 1
+#define ERROR_CANUSB_GENERAL -1
+#define ERROR_CANUSB_OPEN_SUBSYSTEM -2
+#define ERROR_CANUSB_COMMAND_SUBSYSTEM -3
+#define ERROR_CANUSB_NOT_OPEN -4
+#define ERROR_CANUSB_TX_FIFO_FULL -5
+#define ERROR_CANUSB_INVALID_PARAM -6
+#define ERROR_CANUSB_NO_MESSAGE -7
+#define ERROR_CANUSB_MEMORY_ERROR -8
+#define ERROR_CANUSB_NO_DEVICE -9
+#define ERROR_CANUSB_TIMEOUT -10
+#define ERROR_CANUSB_INVALID_HARDWARE -11
+
+/* Status bits of canusb_Status. */
+#define CANSTATUS_RECEIVE_FIFO_FULL 0x01
+#define CANSTATUS_TRANSMIT_FIFO_FULL 0x02
+#define CANSTATUS_ERROR_WARNING 0x04
+#define CANSTATUS_DATA_OVERRUN 0x08
+#define CANSTATUS_ERROR_PASSIVE 0x20
+#define CANSTATUS_ARBITRATION_LOST 0x40
+#define CANSTATUS_BUS_ERROR 0x80
+
+/* canusb_Open flags. */
+#define CANUSB_FLAG_TIMESTAMP 0x0001
+#define CANUSB_FLAG_QUEUE_REPLACE 0x0002
+#define CANUSB_FLAG_BLOCK 0x0004
+#define CANUSB_FLAG_SLOW 0x0008
+#define CANUSB_FLAG_NO_LOCAL_SEND 0x0010
+
+#define CANUSB_ACCEPTANCE_CODE_ALL 0x00000000u
+#define CANUSB_ACCEPTANCE_MASK_ALL 0xFFFFFFFFu
+
+/* canusb_Flush flags. */
+#define FLUSH_WAIT 0x00
+#define FLUSH_DONTWAIT 0x01
+#define FLUSH_EMPTY_INQUEUE 0x02
+
+/* Frame flags. */
+#define CANMSG_EXTENDED 0x80
+#define CANMSG_RTR 0x40
+
+#pragma pack(push, 1)
+/* One frame, 18 bytes: timestamp is milliseconds modulo 60000. */
+typedef struct CANMsg
+{
+    uint32_t id;
+    uint32_t timestamp;
+    uint8_t flags;
+    uint8_t len;
+    uint8_t data[8];
+} CANMsg;
+#pragma pack(pop)
+
+/* Adapter enumeration: writes the serial number of the first / next adapter into
+   szAdapter (size bytes, NUL-terminated); returns the number of adapters (> 0) or an
+   error code (<= 0) when there is none left. */
+CANUSB_API int canusb_getFirstAdapter(char *szAdapter, int size);
+CANUSB_API int canusb_getNextAdapter(char *szAdapter, int size);
+
+/* szID: serial number (NULL: the first adapter); szBitrate: one of CAN_BAUD_*.
+   Returns a handle > 0 or an error code <= 0. */
+CANUSB_API CANHANDLE canusb_Open(const char *szID, const char *szBitrate, uint32_t acceptance_code,
+                                 uint32_t acceptance_mask, uint32_t flags);
+CANUSB_API int canusb_Close(CANHANDLE h);
+/* ERROR_CANUSB_OK with one frame in msg, ERROR_CANUSB_NO_MESSAGE when none is waiting. */
+CANUSB_API int canusb_Read(CANHANDLE h, CANMsg *msg);
+/* The first waiting frame with this id (and flags), taken out of the queue. */
+CANUSB_API int canusb_ReadFirst(CANHANDLE h, uint32_t id, uint32_t flags, CANMsg *msg);
+CANUSB_API int canusb_Write(CANHANDLE h, CANMsg *msg);
+/* The status bits; CANSTATUS_RECEIVE_FIFO_FULL once frames were dropped. */
+CANUSB_API int canusb_Status(CANHANDLE h);
+/* Writes the version text (at most 32 bytes with its NUL) into verinfo. */
+CANUSB_API int canusb_VersionInfo(CANHANDLE h, char *verinfo);
+CANUSB_API int canusb_Flush(CANHANDLE h, uint8_t flushflags);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,106 @@
+/* The C interface of the Interface CAN board driver library (libIFCan.so), the same entry
+   points, structures and codes as the vendor's Windows driver. */
+#ifndef IFCAN_H
+#define IFCAN_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define IFCAN_API __stdcall
+#else
+#define IFCAN_API __attribute__((visibility("default")))
+#endif
+
+#define IFCAN_ERROR_SUCCESS 0x00000000u
+#define IFCAN_ERROR_NOT_READY 0xC0000001u
+#define IFCAN_ERROR_DELETED 0xC0000002u
+#define IFCAN_ERROR_INVALID_PARAMETER 0xC0000003u
+#define IFCAN_ERROR_INSUFFICIENT_BUFFER 0xC0000004u
+#define IFCAN_ERROR_NOT_OPENED 0xC0000005u
+#define IFCAN_ERROR_NOT_ENOUGH_MEMORY 0xC0000006u
+#define IFCAN_ERROR_BUFFER_FULL 0xC0000007u
+#define IFCAN_ERROR_BUFFER_EMPTY 0xC0000008u
+#define IFCAN_ERROR_INVALID_FUNCTION 0xC0000009u
+#define IFCAN_ERROR_INVALID_HANDLE 0xC000000Au
+#define IFCAN_ERROR_NOT_SUPPORTED 0xC000000Bu
+#define IFCAN_ERROR_NOW_SENDING 0xC000000Cu
+#define IFCAN_ERROR_USBIO_TIMEOUT 0xC000000Du
+#define IFCAN_ERROR_USBIO_FAILED 0xC000000Eu
+
+/* Configuration field 1. */
+#define CAN_NORMAL_MODE 0
+#define CAN_LISTEN_ONLY_MODE 1
+
+/* Bit timing values of configuration field 7. */
+#define CAN_BAUDRATE_1M 39
+#define CAN_BAUDRATE_500k 295
+#define CAN_BAUDRATE_250k 570
+#define CAN_BAUDRATE_125k 1338
+#define CAN_BAUDRATE_100k 2358
+#define CAN_BAUDRATE_95_2k 3364
+#define CAN_BAUDRATE_83_3k 3876
+#define CAN_BAUDRATE_50k 7459
+#define CAN_BAUDRATE_33_3k 10020
+
+#define CAN_PORT_INFORMATION_LENGTH 36
+
+#pragma pack(push, 1)
+typedef struct CAN_PORT_INFORMATION
+{
+    uint32_t ulStructLength;
+    uint32_t ulVendorID;
+    uint32_t ulDeviceID;
+    uint32_t ulSubsystemID;
+    uint32_t ulRevisionID;
+    uint32_t ulBoardID;
+    uint32_t ulModelNumber;
+    uint32_t ulChannelNumber;
+    uint32_t ulPhysicalLayer; /* 1 = high-speed CAN */
+} CAN_PORT_INFORMATION;
+
+/* Seven fields: 1 the mode, 7 the bit timing; the others are the board's own. */
+typedef struct CAN_CONFIG
+{
+    uint32_t ulMode;
+    uint32_t ulAcceptanceCode;
+    uint32_t ulAcceptanceMask;
+    uint32_t ulFilterMode;
+    uint32_t ulTransmitRetry;
+    uint32_t ulReserved;
+    uint32_t ulBitTiming;
+} CAN_CONFIG;
+
+/* One message, 24 bytes; ulTimeStamp is microseconds modulo 429491000. */
+typedef struct CAN_MESSAGE
+{
+    uint32_t ulLength; /* DLC 0..8 */
+    uint32_t ulFlags;  /* bit 0: 29-bit identifier, bit 1: remote frame */
+    uint32_t ulID;
+    uint8_t ucData[8];
+    uint32_t ulTimeStamp;
+} CAN_MESSAGE;
+#pragma pack(pop)
+
+/* szName: "IFCAN" + port number. Returns a handle, -1 when there is no such port. */
+IFCAN_API int32_t CanOpenPort(const char *szName);
+IFCAN_API uint32_t CanClosePort(int32_t hPort);
+IFCAN_API uint32_t CanGetPortInformation(int32_t hPort, CAN_PORT_INFORMATION *pInfo);
+IFCAN_API uint32_t CanGetConfig(int32_t hPort, CAN_CONFIG *pConfig);
+IFCAN_API uint32_t CanSetConfig(int32_t hPort, const CAN_CONFIG *pConfig);
+IFCAN_API uint32_t CanActivate(int32_t hPort);
+IFCAN_API uint32_t CanDeactivate(int32_t hPort);
+/* Takes exactly ulCount waiting messages into pMessages: IFCAN_ERROR_SUCCESS, or
+   IFCAN_ERROR_BUFFER_EMPTY (nothing taken) when fewer are waiting. */
+IFCAN_API uint32_t CanReceiveMessage(int32_t hPort, CAN_MESSAGE *pMessages, uint32_t ulCount);
+/* Sends ulCount messages; IFCAN_ERROR_INVALID_PARAMETER for a length above 8. */
+IFCAN_API uint32_t CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

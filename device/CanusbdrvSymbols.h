@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CANUSB.h"
+#include "DriverLibrary.h"
+
+#include <cstdint>
+
+// The entry points of libcanusbdrv.so, resolved by name at the first call. Shared by the
+// whole program, as the vendor DLL is in the process that loads it.
+class CanusbdrvSymbols final
+{
+public:
+    static CanusbdrvSymbols &instance();
+
+    // True when every entry point the program calls was found.
+    bool bind();
+    DriverLibrary &library() { return m_library; }
+
+    using AdapterFn = int (*)(char *, int);
+    using OpenFn = int32_t (*)(const char *, const char *, uint32_t, uint32_t, uint32_t);
+    using HandleFn = int (*)(int32_t);
+    using MsgFn = int (*)(int32_t, CANUSB::CANMsg *);
+    using ReadFirstFn = int (*)(int32_t, uint32_t, uint32_t, CANUSB::CANMsg *);
+    using VersionFn = int (*)(int32_t, char *);
+    using FlushFn = int (*)(int32_t, uint8_t);
+
+    AdapterFn getFirstAdapter = nullptr;
+    AdapterFn getNextAdapter = nullptr;
+    OpenFn open = nullptr;
+    HandleFn close = nullptr;
+    MsgFn read = nullptr;
+    MsgFn write = nullptr;
+    VersionFn versionInfo = nullptr;
+    // Part of the published interface but never called by the program: optional.
+    ReadFirstFn readFirst = nullptr;
+    HandleFn status = nullptr;
+    FlushFn flush = nullptr;
+
+    // The next call binds again from the driver folder (tests move it around).
+    void unbindForTesting();
+
+private:
+    CanusbdrvSymbols();
+    void clear();
+
+    DriverLibrary m_library;
+};

@@ -1,0 +1,117 @@
+#include "InterfaceCAN.h"
+
+#include "IFCanSymbols.h"
+
+namespace {
+
+IFCanSymbols &bound()
+{
+    IFCanSymbols &s = IFCanSymbols::instance();
+    s.bind();
+    return s;
+}
+
+} // namespace
+
+std::optional<uint32_t> InterfaceCAN::bitTiming(int32_t t_bitRate)
+{
+    switch (t_bitRate) {
+    case 0: return CAN_BAUDRATE_1M;
+    case 2: return CAN_BAUDRATE_500k;
+    case 3: return CAN_BAUDRATE_250k;
+    case 4: return CAN_BAUDRATE_100k;
+    case 5: return CAN_BAUDRATE_50k;
+    default: return std::nullopt;
+    }
+}
+
+QString InterfaceCAN::portName(int32_t portNo)
+{
+    return QStringLiteral("IFCAN") + QString::number(portNo);
+}
+
+int32_t InterfaceCAN::CanOpenPort(const QString &szName)
+{
+    auto &s = bound();
+    if (!s.openPort)
+        return INVALID_PORT_HANDLE;
+    const QByteArray name = szName.toLatin1();
+    return s.openPort(name.constData());
+}
+
+uint32_t InterfaceCAN::CanClosePort(int32_t hPort)
+{
+    auto &s = bound();
+    return s.closePort ? s.closePort(hPort) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanGetPortInformation(int32_t hPort, CAN_PORT_INFORMATION *pInfo)
+{
+    auto &s = bound();
+    if (!pInfo)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.getPortInformation ? s.getPortInformation(hPort, pInfo) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanGetConfig(int32_t hPort, CAN_CONFIG *pConfig)
+{
+    auto &s = bound();
+    if (!pConfig)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.getConfig ? s.getConfig(hPort, pConfig) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanSetConfig(int32_t hPort, const CAN_CONFIG *pConfig)
+{
+    auto &s = bound();
+    if (!pConfig)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.setConfig ? s.setConfig(hPort, pConfig) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanActivate(int32_t hPort)
+{
+    auto &s = bound();
+    return s.activate ? s.activate(hPort) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanDeactivate(int32_t hPort)
+{
+    auto &s = bound();
+    return s.deactivate ? s.deactivate(hPort) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanReceiveMessage(int32_t hPort, CAN_MESSAGE *pMessages, uint32_t ulCount)
+{
+    auto &s = bound();
+    if (!pMessages && ulCount > 0)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.receiveMessage ? s.receiveMessage(hPort, pMessages, ulCount) : IFCAN_ERROR_NOT_READY;
+}
+
+uint32_t InterfaceCAN::CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount)
+{
+    auto &s = bound();
+    if (!pMessages && ulCount > 0)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.sendMessage ? s.sendMessage(hPort, pMessages, ulCount) : IFCAN_ERROR_NOT_READY;
+}
+
+QString InterfaceCAN::driverPath()
+{
+    return IFCanSymbols::instance().library().path();
+}
+
+bool InterfaceCAN::isDriverInstalled()
+{
+    return IFCanSymbols::instance().library().isPresent();
+}
+
+bool InterfaceCAN::bindDriver(QString *error)
+{
+    auto &s = IFCanSymbols::instance();
+    const bool ok = s.bind();
+    if (!ok && error)
+        *error = s.library().errorString();
+    return ok;
+}

@@ -28,6 +28,15 @@ void BusLink::open(const QString &plugin, const QString &interface, int bitrate,
         });
         return;
     }
+    // Some plugins (virtualcan with can7, say) report a bad interface name only here.
+    if (m_device->error() != QCanBusDevice::NoError) {
+        const QString why = m_device->errorString();
+        m_device.reset();
+        QTimer::singleShot(0, this, [this, why] {
+            fail(QStringLiteral("cannot use the interface: %1").arg(why));
+        });
+        return;
+    }
     if (bitrate > 0)
         m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitrate));
     connect(m_device.get(), &QCanBusDevice::stateChanged, this, &BusLink::onStateChanged);

@@ -15,12 +15,17 @@ ListenMode::ListenMode(BusLink &bus, QString logFile, int64_t count, QObject *pa
     connect(&m_flushTimer, &QTimer::timeout, this, &ListenMode::flush);
 }
 
-bool ListenMode::start(QString *error)
+bool ListenMode::prepare(QString *error)
 {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *error = QStringLiteral("cannot write %1: %2").arg(m_file.fileName(), m_file.errorString());
         return false;
     }
+    return true;
+}
+
+bool ListenMode::start(QString *)
+{
     // Frames that came between joining and now are stale: the log starts with the mode.
     m_bus.takeFrames();
     connect(&m_bus, &BusLink::framesArrived, this, &ListenMode::take);

@@ -16,6 +16,7 @@ class ListenMode final : public SimMode
 public:
     ListenMode(BusLink &bus, QString logFile, int64_t count, QObject *parent = nullptr);
 
+    bool prepare(QString *error) override;
     bool start(QString *error) override;
     void stop() override;
     QString summary() const override;

@@ -17,7 +17,7 @@ SequenceMode::SequenceMode(BusLink &bus, QString framesFile, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &SequenceMode::sendDue);
 }
 
-bool SequenceMode::load(QString *error)
+bool SequenceMode::prepare(QString *error)
 {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -17,7 +17,7 @@ public:
     SequenceMode(BusLink &bus, QString framesFile, QObject *parent = nullptr);
 
     // Reads the file; false with a message naming the line when it is not valid.
-    bool load(QString *error);
+    bool prepare(QString *error) override;
     bool start(QString *error) override;
     void stop() override;
     QString summary() const override;

@@ -14,6 +14,9 @@ class SimMode : public QObject
 public:
     explicit SimMode(BusLink &bus, QObject *parent = nullptr) : QObject(parent), m_bus(bus) {}
 
+    // Called before the bus is joined: whatever can fail without the bus (files) fails
+    // here, so that a run that cannot work never announces readiness.
+    virtual bool prepare(QString *error) { return true; }
     virtual bool start(QString *error) = 0;
     // Stops sending and writes out what is pending; called once, also after finished().
     virtual void stop() {}

@@ -25,11 +25,9 @@ Simulator::~Simulator() = default;
 
 void Simulator::start()
 {
-    // A sequence file is checked before the bus is joined, so a bad file never announces
-    // readiness.
+    m_mode = createMode();
     QString error;
-    m_mode = createMode(&error);
-    if (!m_mode && !error.isEmpty()) {
+    if (m_mode && !m_mode->prepare(&error)) {
         QTimer::singleShot(0, this, [this, error] { end(FileFailure, error); });
         return;
     }
@@ -37,7 +35,7 @@ void Simulator::start()
                m_options.connectTimeoutMs);
 }
 
-std::unique_ptr<SimMode> Simulator::createMode(QString *error)
+std::unique_ptr<SimMode> Simulator::createMode()
 {
     using M = SimOptions::Mode;
     switch (m_options.mode) {
@@ -46,12 +44,7 @@ std::unique_ptr<SimMode> Simulator::createMode(QString *error)
         return std::make_unique<FloodMode>(m_bus, m_options.count, m_options.rate, m_options.ids);
     case M::Listen:
         return std::make_unique<ListenMode>(m_bus, m_options.logFile, m_options.count);
-    case M::Sequence: {
-        auto mode = std::make_unique<SequenceMode>(m_bus, m_options.framesFile);
-        if (!mode->load(error))
-            return nullptr;
-        return mode;
-    }
+    case M::Sequence: return std::make_unique<SequenceMode>(m_bus, m_options.framesFile);
     case M::Host: return nullptr;
     }
     return nullptr;

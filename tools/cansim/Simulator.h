@@ -32,7 +32,7 @@ private:
     void onModeFinished();
     void end(int exitCode, const QString &message = {});
     bool writeReadyFile(QString *error) const;
-    std::unique_ptr<SimMode> createMode(QString *error);
+    std::unique_ptr<SimMode> createMode();
 
     SimOptions m_options;
     BusLink m_bus;

@@ -36,15 +36,16 @@ constexpr uint32_t kJumpOdds = 40;
 } // namespace
 
 TrafficMode::TrafficMode(BusLink &bus, uint32_t seed, QObject *parent)
-    : SimMode(bus, parent), m_timing(seed ^ 0x5bd1e995u)
+    : SimMode(bus, parent)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TrafficMode::sendDue);
     for (const Planned &p : kPlan) {
+        std::mt19937 timing((seed ^ 0x5bd1e995u) + p.id * 2246822519u);
         // Each identifier starts at its own phase, as ECUs that were powered up apart do.
-        const double phase = double(m_timing() % uint32_t(p.cycleMs));
-        m_slots.push_back({EcuMessage(p.id, p.cycleMs, seed), phase, p.jumps, {}});
+        const double phase = double(timing() % uint32_t(p.cycleMs));
+        m_slots.push_back({EcuMessage(p.id, p.cycleMs, seed), phase, p.jumps, timing, {}});
     }
 }
 
@@ -78,8 +79,8 @@ void TrafficMode::sendDue()
             }
             const double cycle = s.message.cycleMs();
             s.dueMs += cycle;
-            if (s.jumps && m_timing() % kJumpOdds == 0) {
-                s.dueMs += cycle * double(2 + m_timing() % 3);
+            if (s.jumps && s.timing() % kJumpOdds == 0) {
+                s.dueMs += cycle * double(2 + s.timing() % 3);
                 ++m_jumps;
             }
             // After a stall (a suspended process) resume the rhythm instead of a burst.

@@ -37,13 +37,13 @@ private:
         EcuMessage message;
         double dueMs; // from the start of the mode
         bool jumps;
-        QByteArray pending; // made but not yet taken by the device
+        std::mt19937 timing; // per identifier, so late frames follow the seed too
+        QByteArray pending;  // made but not yet taken by the device
     };
 
     void sendDue();
 
     std::vector<Slot> m_slots;
-    std::mt19937 m_timing;
     double m_startMs = 0;
     int64_t m_sent = 0;
     int64_t m_jumps = 0;

@@ -2,6 +2,7 @@
 #include "Simulator.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 
@@ -9,6 +10,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cansim"));
+    // The virtual bus logs every client that comes and goes; keep stderr for our own
+    // messages unless the user asked for Qt's logging.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
 
     QString error;
     bool help = false;

@@ -1,0 +1,206 @@
+#include "CanBusWorker.h"
+
+#include "DeviceSession.h"
+#include "QtRuntime.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <chrono>
+#include <future>
+
+namespace {
+
+// A session that ends before it answers (closed meanwhile) drops its promise.
+CanBusWorker::OpenError outcome(std::future<CanBusWorker::OpenError> &result)
+{
+    try {
+        return result.get();
+    } catch (const std::future_error &) {
+        return CanBusWorker::OpenError::Refused;
+    }
+}
+
+} // namespace
+
+CanBusWorker::CanBusWorker(size_t rxCapacity, size_t txCapacity)
+    : m_rx(rxCapacity), m_txCapacity(txCapacity)
+{
+}
+
+CanBusWorker::~CanBusWorker()
+{
+    close();
+}
+
+CanBusWorker::OpenError CanBusWorker::open(const DeviceSpec &spec)
+{
+    QtRuntime &runtime = QtRuntime::instance();
+    if (!runtime.start())
+        return OpenError::ShuttingDown;
+    // A Qt program that has destroyed its application object gets no more events.
+    if (!QCoreApplication::instance())
+        return OpenError::ShuttingDown;
+    if (spec.plugin == "virtualcan")
+        runtime.hostVirtualBus(spec.interface);
+
+    auto opened = std::make_shared<std::promise<OpenError>>();
+    std::future<OpenError> result = opened->get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_thread.joinable())
+            return OpenError::Refused;
+        m_spec = spec;
+        m_lost = false;
+        m_threadDone = false;
+        m_opened = [opened](OpenError e) { opened->set_value(e); };
+        m_thread = std::thread([this] { threadMain(); });
+    }
+    const OpenError e = outcome(result);
+    if (e != OpenError::None) {
+        close();
+        return e;
+    }
+    runtime.add(this);
+    return OpenError::None;
+}
+
+void CanBusWorker::threadMain()
+{
+    QEventLoop loop;
+    DeviceSession session(*this, loop);
+    DeviceSpec spec;
+    std::function<void(OpenError)> opened;
+    {
+        std::lock_guard lock(m_mutex);
+        m_session = &session;
+        m_loop = &loop;
+        spec = m_spec;
+        opened = std::exchange(m_opened, nullptr);
+    }
+    // Started from inside the loop, so that a failure can end the loop at once.
+    QMetaObject::invokeMethod(
+        &session,
+        [&] {
+            session.openDevice(spec, [&](OpenError e) {
+                opened(e);
+                if (e != OpenError::None)
+                    loop.quit();
+            });
+        },
+        Qt::QueuedConnection);
+    loop.exec();
+    {
+        std::lock_guard lock(m_mutex);
+        m_session = nullptr;
+        m_loop = nullptr;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    {
+        std::lock_guard lock(m_mutex);
+        m_threadDone = true;
+    }
+    m_threadEnded.notify_all();
+}
+
+void CanBusWorker::close()
+{
+    std::thread thread;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_thread.joinable())
+            return;
+        // The graceful end runs as an event; when none can be delivered any more (the
+        // Qt program's application object is gone at exit), the loop is ended directly.
+        const bool deliverable = m_session && QCoreApplication::instance();
+        if (deliverable)
+            QMetaObject::invokeMethod(m_session, [s = m_session] { s->finish(); },
+                                      Qt::QueuedConnection);
+        const bool ended = m_threadEnded.wait_for(
+            lock, std::chrono::seconds(deliverable ? 3 : 0), [this] { return m_threadDone; });
+        if (!ended && m_loop)
+            m_loop->exit();
+        thread = std::move(m_thread);
+    }
+    thread.join();
+    QtRuntime::instance().remove(this);
+    std::lock_guard lock(m_mutex);
+    m_unsent -= m_tx.size();
+    m_tx.clear();
+    m_txWakePending = false;
+}
+
+CanBusWorker::OpenError CanBusWorker::changeBitRate(int bitRate)
+{
+    auto done = std::make_shared<std::promise<OpenError>>();
+    std::future<OpenError> result = done->get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_session)
+            return OpenError::Refused;
+        m_spec.bitRate = bitRate;
+        QMetaObject::invokeMethod(
+            m_session,
+            [s = m_session, bitRate, done] {
+                s->reopen(bitRate, [done](OpenError e) { done->set_value(e); });
+            },
+            Qt::QueuedConnection);
+    }
+    const OpenError e = outcome(result);
+    if (e != OpenError::None)
+        m_lost = true;
+    return e;
+}
+
+bool CanBusWorker::isOpen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_session != nullptr;
+}
+
+std::string CanBusWorker::errorText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+void CanBusWorker::setError(const std::string &text)
+{
+    std::lock_guard lock(m_mutex);
+    m_error = text;
+}
+
+CanBusWorker::WriteError CanBusWorker::write(const BusFrame *frames, size_t count)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_lost)
+        return WriteError::NotConnected;
+    if (count > m_txCapacity - m_tx.size())
+        return WriteError::QueueFull;
+    m_tx.insert(m_tx.end(), frames, frames + count);
+    m_unsent += count;
+    // One wake-up per batch: the worker takes everything that piled up meanwhile.
+    if (!m_txWakePending) {
+        m_txWakePending = true;
+        QMetaObject::invokeMethod(m_session, [s = m_session] { s->drainTx(); },
+                                  Qt::QueuedConnection);
+    }
+    return WriteError::None;
+}
+
+bool CanBusWorker::txFull() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tx.size() >= m_txCapacity;
+}
+
+bool CanBusWorker::waitUntilSent(int timeoutMs) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_unsent > 0 && !m_lost) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return m_unsent == 0;
+}

@@ -1,0 +1,250 @@
+#include "DeviceSession.h"
+
+#include "MonotonicClock.h"
+#include "QtRuntime.h"
+
+#include <QAbstractSocket>
+#include <QVariant>
+#include <QCanBus>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <cstring>
+
+namespace {
+
+// Classic frames only: a CAN FD or error frame, or a payload no classic controller could
+// have received, never reaches the queue.
+bool toBusFrame(const QCanBusFrame &frame, BusFrame &out)
+{
+    if (!frame.isValid() || frame.hasFlexibleDataRateFormat())
+        return false;
+    const auto type = frame.frameType();
+    if (type != QCanBusFrame::DataFrame && type != QCanBusFrame::RemoteRequestFrame)
+        return false;
+    const QByteArray payload = frame.payload();
+    if (payload.size() > 8)
+        return false;
+    out.id = frame.frameId();
+    out.flags = (frame.hasExtendedFrameFormat() ? BusFrame::Extended : 0)
+                | (type == QCanBusFrame::RemoteRequestFrame ? BusFrame::Remote : 0);
+    out.len = uint8_t(payload.size());
+    std::memset(out.data, 0, sizeof out.data);
+    if (type == QCanBusFrame::DataFrame)
+        std::memcpy(out.data, payload.constData(), size_t(payload.size()));
+    return true;
+}
+
+QCanBusFrame toQtFrame(const BusFrame &frame)
+{
+    const int len = frame.len > 8 ? 8 : frame.len;
+    if (frame.remote()) {
+        QCanBusFrame qt(QCanBusFrame::RemoteRequestFrame);
+        qt.setFrameId(frame.id);
+        qt.setPayload(QByteArray(len, '\0'));
+        qt.setExtendedFrameFormat(frame.extended());
+        return qt;
+    }
+    QCanBusFrame qt(frame.id, QByteArray(reinterpret_cast<const char *>(frame.data), len));
+    qt.setExtendedFrameFormat(frame.extended());
+    return qt;
+}
+
+} // namespace
+
+DeviceSession::DeviceSession(CanBusWorker &worker, QEventLoop &loop)
+    : m_worker(worker), m_loop(loop)
+{
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, [this] {
+        endOpen(CanBusWorker::OpenError::Timeout, QStringLiteral("no connection within %1 ms")
+                                                      .arg(CanBusWorker::openTimeoutMs));
+    });
+}
+
+DeviceSession::~DeviceSession()
+{
+    if (m_device)
+        m_device->disconnect(this);
+}
+
+void DeviceSession::openDevice(const DeviceSpec &spec, Done done)
+{
+    m_spec = spec;
+    m_done = std::move(done);
+    m_opening = true;
+    m_closing = false;
+    QString error;
+    m_device.reset(QCanBus::instance()->createDevice(QString::fromStdString(spec.plugin),
+                                                     QString::fromStdString(spec.interface),
+                                                     &error));
+    if (!m_device)
+        return endOpen(CanBusWorker::OpenError::NoPlugin, error);
+    QtRuntime::instance().notePluginUsed(spec.plugin);
+    if (m_device->error() != QCanBusDevice::NoError)
+        return endOpen(CanBusWorker::OpenError::Refused, m_device->errorString());
+    if (spec.bitRate > 0)
+        m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(spec.bitRate));
+    connect(m_device.get(), &QCanBusDevice::framesReceived, this,
+            &DeviceSession::onFramesReceived);
+    connect(m_device.get(), &QCanBusDevice::stateChanged, this, &DeviceSession::onStateChanged);
+    connect(m_device.get(), &QCanBusDevice::errorOccurred, this, &DeviceSession::onError);
+    if (!m_device->connectDevice())
+        return endOpen(CanBusWorker::OpenError::Refused, m_device->errorString());
+    if (m_device->state() == QCanBusDevice::ConnectedState)
+        return endOpen(CanBusWorker::OpenError::None);
+    // Some plugins (virtualcan among them) never report a refused connection; they
+    // stay in the connecting state, so the time limit is what ends the attempt.
+    m_openTimer.start(CanBusWorker::openTimeoutMs);
+}
+
+void DeviceSession::reopen(int bitRate, Done done)
+{
+    drainTx();
+    closeDevice();
+    retireDevice();
+    DeviceSpec spec = m_spec;
+    spec.bitRate = bitRate;
+    openDevice(spec, std::move(done));
+}
+
+void DeviceSession::endOpen(CanBusWorker::OpenError error, const QString &text)
+{
+    if (!m_opening)
+        return;
+    m_opening = false;
+    m_openTimer.stop();
+    if (error != CanBusWorker::OpenError::None) {
+        m_worker.setError(text.toStdString());
+        retireDevice();
+    }
+    if (m_done)
+        std::exchange(m_done, nullptr)(error);
+}
+
+void DeviceSession::onFramesReceived()
+{
+    if (!m_device)
+        return;
+    const uint64_t now = monotonicNs();
+    const QList<QCanBusFrame> frames = m_device->readAllFrames();
+    if (!m_worker.receiving())
+        return;
+    m_batch.clear();
+    for (const QCanBusFrame &frame : frames) {
+        BusFrame out;
+        if (!toBusFrame(frame, out))
+            continue;
+        out.arrivalNs = now;
+        if (m_worker.m_filter && !m_worker.m_filter(out))
+            continue;
+        m_batch.push_back(out);
+    }
+    if (!m_batch.empty())
+        m_worker.m_rx.push(m_batch.data(), m_batch.size());
+}
+
+void DeviceSession::onStateChanged(QCanBusDevice::CanBusDeviceState state)
+{
+    if (m_opening) {
+        if (state == QCanBusDevice::ConnectedState)
+            endOpen(CanBusWorker::OpenError::None);
+        else if (state == QCanBusDevice::UnconnectedState)
+            endOpen(CanBusWorker::OpenError::Refused, m_device->errorString());
+        return;
+    }
+    if (state == QCanBusDevice::UnconnectedState && !m_closing)
+        markLost(QStringLiteral("the device disconnected"));
+}
+
+void DeviceSession::onError(QCanBusDevice::CanBusError error)
+{
+    // Read, write and configuration errors are passing troubles of a live device; only a
+    // broken connection ends it.
+    if (error != QCanBusDevice::ConnectionError)
+        return;
+    if (m_opening)
+        return endOpen(CanBusWorker::OpenError::Refused, m_device->errorString());
+    if (!m_closing)
+        markLost(m_device->errorString());
+}
+
+void DeviceSession::markLost(const QString &why)
+{
+    m_worker.setError(why.toStdString());
+    m_worker.m_lost = true;
+    std::lock_guard lock(m_worker.m_mutex);
+    m_worker.m_unsent -= m_worker.m_tx.size();
+    m_worker.m_tx.clear();
+}
+
+void DeviceSession::drainTx()
+{
+    std::vector<BusFrame> batch;
+    {
+        std::lock_guard lock(m_worker.m_mutex);
+        batch.swap(m_worker.m_tx);
+        m_worker.m_txWakePending = false;
+    }
+    const bool live = m_device && m_device->state() == QCanBusDevice::ConnectedState;
+    for (const BusFrame &frame : batch) {
+        if (live)
+            m_device->writeFrame(toQtFrame(frame));
+    }
+    m_worker.m_unsent -= batch.size();
+}
+
+bool DeviceSession::waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(2);
+    while (!done()) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void DeviceSession::closeDevice()
+{
+    if (!m_device || m_worker.m_lost || m_device->state() != QCanBusDevice::ConnectedState)
+        return;
+    // Frames written just before close should still reach the bus: give the device and
+    // its socket, if it has one, a moment to empty their buffers.
+    const auto sockets = m_device->findChildren<QAbstractSocket *>();
+    waitFor(
+        [&] {
+            if (m_device->framesToWrite() > 0)
+                return false;
+            for (QAbstractSocket *socket : sockets) {
+                if (socket->state() == QAbstractSocket::ConnectedState
+                    && socket->bytesToWrite() > 0)
+                    return false;
+            }
+            return true;
+        },
+        500);
+    m_closing = true;
+    m_device->disconnectDevice();
+    waitFor([&] { return m_device->state() == QCanBusDevice::UnconnectedState; }, 250);
+}
+
+void DeviceSession::retireDevice()
+{
+    if (!m_device)
+        return;
+    m_device->disconnect(this);
+    m_device.release()->deleteLater();
+}
+
+void DeviceSession::finish()
+{
+    drainTx();
+    closeDevice();
+    retireDevice();
+    m_loop.quit();
+}

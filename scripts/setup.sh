@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config python3
   qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin
   libgl-dev libgtest-dev
-  fonts-noto-cjk xvfb xauth x11-apps imagemagick
+  fonts-noto-cjk xvfb xauth
 )
 
 missing=()

@@ -55,6 +55,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     buildWindow();
     buildMenus();
     buildViewMenu();
+    connectViewMenu();
     setDropsAccepted(true);
 
     TimerBattRead = new QTimer(this);
@@ -162,6 +163,7 @@ void Form1::buildWindow()
     RTB_MainView->document()->setDefaultFont(mono);
     RTB_MainView->setContextMenuPolicy(Qt::CustomContextMenu);
     RTB_MainView->installEventFilter(this);
+    RTB_MainView->viewport()->installEventFilter(this);
     RTB_MainView_Back = new QTextEdit(central);
     RTB_MainView_Back->setObjectName(QStringLiteral("RTB_MainView_Back"));
     RTB_MainView_Back->setVisible(false);

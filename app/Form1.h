@@ -13,9 +13,11 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
+class QDateTime;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -87,6 +89,11 @@ public:
 
     QTextEdit *mainView() const { return RTB_MainView; }
 
+    // The text view's date stamp, e.g. "2026年12月07日(月) 04:05 ".
+    static QString dateStampText(const QDateTime &time);
+    // Snapshots and date stamps read this clock; an empty function restores the real one.
+    static void setViewClockForTesting(std::function<QDateTime()> clock);
+
 public slots:
     void Bt_Connect_Click();
     void Bt_Rec_Click();
@@ -112,6 +119,9 @@ private:
     void buildViewMenu();
     QToolButton *makeTransportButton(const char *name);
     void setDropsAccepted(bool on);
+    void connectViewMenu();
+    void updateViewMenu();
+    QString snapshotFolder();
 
     // Start-up pieces (Form1_Startup.cpp).
     bool acquireSingleInstance();

@@ -1,0 +1,338 @@
+// Measures the live monitor's tick on the worst table it can get: all 2047 identifiers
+// listed, every byte of every frame changing on every tick, every cycle-time column in
+// its fade and all eight markers on, drawn into the view in a window of the main view's
+// size on the offscreen platform, with the repaint of what is in view counted.
+//
+// The per-ID table is written as the receive loop writes it (updateFrame), between ticks;
+// the tick itself runs from the monitor timer at its 33 ms interval.
+//
+// Usage: bench_monitor [--ticks N] [--png FILE]
+//   --png FILE  instead of measuring, runs a few seconds of ordinary traffic (bytes
+//               fading, one identifier falling silent, a marker) and saves the view.
+
+#include "CAN_PlayDB.h"
+#include "CAN_ReadDB.h"
+#include "CAN_ViewDB.h"
+#include "ELM327_Info.h"
+#include "LiveMonitor.h"
+#include "MonitorView.h"
+#include "RunHost.h"
+#include "Vexa100.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFont>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+class BenchHost final : public RunHost
+{
+public:
+    BenchHost()
+    {
+        battRead.setInterval(LiveMonitor::kInterval);
+        fileRecPlay.setInterval(100);
+        fileRecPlay.setSingleShot(true);
+    }
+    void setStatusText(int index, const QString &text) override
+    {
+        if (index == 0 || index == 1)
+            status[index] = text;
+    }
+    QString statusText(int index) const override
+    {
+        return index == 0 || index == 1 ? status[index] : QString();
+    }
+    void setProtocolText(const QString &) override {}
+    bool timerBattReadEnabled() const override { return battRead.isActive(); }
+    void setTimerBattReadEnabled(bool on) override
+    {
+        if (on && !battRead.isActive())
+            battRead.start();
+        else if (!on)
+            battRead.stop();
+    }
+    bool timerFileRecPlayEnabled() const override { return fileRecPlay.isActive(); }
+    void setTimerFileRecPlayEnabled(bool on) override
+    {
+        if (on)
+            fileRecPlay.start();
+        else
+            fileRecPlay.stop();
+    }
+
+    QTimer battRead;
+    QTimer fileRecPlay;
+    QString status[2];
+};
+
+// Counts the paints of the view so the benchmark can tell that it measured them.
+class PaintCounter final : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Passes the table on to the view and times how long the view takes to take it.
+class TimedSink final : public MonitorSink
+{
+public:
+    explicit TimedSink(MonitorSink &to) : m_to(to) {}
+    void showTable(const QString &text, const std::vector<ColourRange> &ranges) override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_to.showTable(text, ranges);
+        lastMs = double(t.nsecsElapsed()) / 1e6;
+    }
+    double lastMs = 0;
+
+private:
+    MonitorSink &m_to;
+};
+
+double cpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+struct Window
+{
+    Window()
+    {
+        // The main view's size and font in the main window.
+        view = new MonitorView(&top);
+        view->setObjectName(QStringLiteral("RTB_MainView"));
+        view->setLineWrapMode(QTextEdit::NoWrap);
+        QFont mono(QStringLiteral("Noto Sans Mono CJK JP"));
+        mono.setStyleHint(QFont::Monospace);
+        mono.setPointSize(10);
+        view->setFont(mono);
+        view->document()->setDefaultFont(mono);
+        auto *layout = new QVBoxLayout(&top);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view);
+        top.resize(880, 560);
+        top.show();
+    }
+    QWidget top;
+    MonitorView *view = nullptr;
+};
+
+void frame(CAN_ReadDB &rx, int id, int dlc, double readTime, double stampMs,
+           const uint8_t data[8])
+{
+    rx.updateFrame(int16_t(id), dlc, readTime, Currency::fromDouble(stampMs), data);
+}
+
+int measure(int ticks)
+{
+    ELM327_Info device;
+    CAN_PlayDB play;
+    CAN_ReadDB rx;
+    CAN_ViewDB view;
+    BenchHost host;
+    double interfaceOffset = 0;
+    device.t_select_Vender = 1;
+    // Eight markers over whole frames, spread over the table.
+    for (int m = 0; m < 8; ++m) {
+        device.t_MsgMarker_ON(int16_t(m), 1);
+        device.t_MsgMarkerID(int16_t(m), 0x100 * m + 0x10);
+        device.t_MsgMarkerStartByte(int16_t(m), 1);
+        device.t_MsgMarkerEndByte(int16_t(m), 8);
+    }
+    play.PlayMode = 2;
+    Window window;
+    PaintCounter counter;
+    window.view->viewport()->installEventFilter(&counter);
+    TimedSink sink(*window.view);
+    LiveMonitor monitor({device, play, rx, view, host, interfaceOffset, [] { return 0.0; }},
+                        sink);
+    // Scroll into the middle of the table, where a user watching a range of IDs would be.
+    QCoreApplication::processEvents();
+
+    uint32_t seq = 0;
+    double stamp = 1;
+    auto traffic = [&] {
+        stamp += LiveMonitor::kInterval;
+        ++seq;
+        for (int id = 1; id <= 0x7FF; ++id) {
+            uint8_t data[8];
+            for (int k = 0; k < 8; ++k)
+                data[k] = uint8_t(seq * 7 + uint32_t(id) + uint32_t(k) * 31);
+            frame(rx, id, 8, vexa::vx_timeGetTime(), stamp, data);
+        }
+    };
+
+    std::vector<double> tickMs;
+    std::vector<double> viewMs;
+    std::vector<double> totalMs;
+    const int warmup = 30;
+    int done = 0;
+    int paintsMeasured = 0;
+    size_t rangesSeen = 0;
+    double cpuStart = 0;
+    QElapsedTimer wall;
+    QObject::connect(&host.battRead, &QTimer::timeout, [&] {
+        traffic();
+        const int paintsBefore = counter.paints;
+        QElapsedTimer t;
+        t.start();
+        monitor.tick();
+        const double tickTime = double(t.nsecsElapsed()) / 1e6;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        QCoreApplication::sendPostedEvents();
+        const double total = double(t.nsecsElapsed()) / 1e6;
+        ++done;
+        if (done == warmup) {
+            window.view->verticalScrollBar()->setValue(window.view->verticalScrollBar()->maximum() / 2);
+            cpuStart = cpuSeconds();
+            wall.start();
+        } else if (done > warmup) {
+            tickMs.push_back(tickTime);
+            viewMs.push_back(sink.lastMs);
+            totalMs.push_back(total);
+            paintsMeasured += counter.paints - paintsBefore;
+            rangesSeen = monitor.lastRanges().size();
+        }
+        if (done >= warmup + ticks) {
+            host.RxFlag = 0;
+            host.battRead.stop();
+            QCoreApplication::quit();
+        }
+    });
+    host.RxFlag = 1;
+    host.battRead.start();
+    QApplication::exec();
+    const double wallS = double(wall.nsecsElapsed()) / 1e9;
+    const double cpuPct = wallS > 0 ? (cpuSeconds() - cpuStart) / wallS * 100.0 : 0;
+
+    std::printf("identifiers 2047, coloured ranges per tick %zu, ticks %zu, paints %d\n",
+                rangesSeen, totalMs.size(), paintsMeasured);
+    std::printf("tick alone:       median %.2f ms  p99 %.2f ms  max %.2f ms\n",
+                percentile(tickMs, 0.5), percentile(tickMs, 0.99),
+                percentile(tickMs, 1.0));
+    std::printf("  of it the view: median %.2f ms  p99 %.2f ms\n", percentile(viewMs, 0.5),
+                percentile(viewMs, 0.99));
+    std::printf("tick with repaint: median %.2f ms  p99 %.2f ms  max %.2f ms\n",
+                percentile(totalMs, 0.5), percentile(totalMs, 0.99),
+                percentile(totalMs, 1.0));
+    window.view->finishLiveTable();
+    std::printf("RESULT median_ms=%.2f p99_ms=%.2f cpu_pct=%.1f\n", percentile(totalMs, 0.5),
+                percentile(totalMs, 0.99), cpuPct);
+    return 0;
+}
+
+int snapshot(const QString &path)
+{
+    ELM327_Info device;
+    CAN_PlayDB play;
+    CAN_ReadDB rx;
+    CAN_ViewDB view;
+    BenchHost host;
+    double interfaceOffset = 0;
+    device.t_select_Vender = 1;
+    device.t_DataChangeColorTime = 3000;
+    device.t_MsgLateColor_Time = 3000;
+    device.t_MsgMarker_ON(0, 1);
+    device.t_MsgMarkerID(0, 0x1A0);
+    device.t_MsgMarkerStartByte(0, 2);
+    device.t_MsgMarkerEndByte(0, 4);
+    play.PlayMode = 2;
+    Window window;
+    double clock = 100000;
+    LiveMonitor monitor({device, play, rx, view, host, interfaceOffset,
+                         [&] { return clock - 100000; }},
+                        *window.view);
+    monitor.setClock([&] { return clock; });
+    host.RxFlag = 1;
+
+    struct Ecu
+    {
+        int id;
+        int dlc;
+        int cycle;
+        int changeEvery;   // ticks between changes of byte 2 (0: never)
+    };
+    const std::vector<Ecu> ecus = {
+        {0x0B4, 8, 20, 1},  {0x0C1, 8, 10, 0},   {0x120, 6, 50, 30}, {0x1A0, 8, 100, 60},
+        {0x1D0, 4, 100, 0}, {0x244, 8, 20, 2},   {0x2C4, 8, 50, 90}, {0x316, 3, 100, 0},
+        {0x3B7, 8, 200, 45}, {0x43F, 8, 100, 0}, {0x4A8, 5, 500, 0}, {0x520, 8, 1000, 20},
+        {0x5B0, 2, 100, 15}, {0x610, 0, 1000, 0}, {0x6F1, 8, 50, 0}, {0x7DF, 8, 100, 0}};
+    const int silentId = 0x43F;
+    int tick = 0;
+    for (; tick < 300; ++tick) {
+        clock += LiveMonitor::kInterval;
+        for (const Ecu &e : ecus) {
+            if (e.id == silentId && tick > 150)
+                continue;
+            const int per = std::max(1, e.cycle / LiveMonitor::kInterval);
+            if (tick % per != 0)
+                continue;
+            uint8_t data[8] = {uint8_t(e.id), 0x10, 0x00, 0xFF, 0x40, 0x00, 0x3C, 0x00};
+            if (e.changeEvery && tick >= 200)
+                data[1] = uint8_t(0x10 + (tick / e.changeEvery) % 3);
+            data[7] = uint8_t(e.id == 0x0B4 ? tick & 0x0F : 0);   // a rolling counter
+            const double jitter = (e.id == 0x2C4 && tick == 290) ? 35 : 0;
+            frame(rx, e.id, e.dlc, clock, clock - 100000 + jitter, data);
+        }
+        monitor.tick();
+        QCoreApplication::processEvents();
+    }
+    host.battRead.stop();
+    QCoreApplication::processEvents();
+    const QPixmap shot = window.top.grab();
+    const bool ok = shot.save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "saved" : "could not save", qPrintable(path),
+                shot.width(), shot.height());
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int ticks = 600;
+    QString png;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--ticks") && i + 1 < args.size())
+            ticks = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--png") && i + 1 < args.size())
+            png = args[++i];
+    }
+    if (!png.isEmpty())
+        return snapshot(png);
+    return measure(ticks);
+}

@@ -101,8 +101,9 @@ public:
     // 50k, 20k, 10k); nullptr for any other value (config.dat is read as it stands).
     static const char *bitRateText(int32_t t_bitRate);
 
-    // The driver calls. Serial numbers are sent as Latin-1; an empty serial stays empty
-    // (the driver's NULL would open whichever adapter comes first).
+    // The driver calls, with the vendor's arguments and results. Serial numbers are sent
+    // as Latin-1; an empty serial is sent as an empty text, which the driver (like the
+    // vendor's) takes as "the first adapter".
     static int canusb_getFirstAdapter(char *szAdapter, int size);
     static int canusb_getNextAdapter(char *szAdapter, int size);
     static int32_t canusb_Open(const QString &szID, const char *szBitrate,

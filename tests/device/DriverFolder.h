@@ -11,6 +11,8 @@
 
 #include <dlfcn.h>
 
+#include <ostream>
+
 // A driver folder of the test's own, pointed to by CANKESTROVA_DRIVER_DIR. It holds links
 // to the built libraries (real or fake) under the names the program binds, or nothing.
 // Both bindings are forgotten on the way in and out, so each test binds afresh.
@@ -56,6 +58,27 @@ private:
     ScopedEnv m_env;
 };
 
+// Removes an environment variable for the lifetime of the object.
+class ScopedUnset
+{
+public:
+    explicit ScopedUnset(const char *name) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
+    {
+        m_old = qgetenv(name);
+        qunsetenv(name);
+    }
+    ~ScopedUnset()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+    }
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
 // Counts the passes of the event loop: a zero timer fires once in every message pump step.
 class PumpCounter
 {
@@ -70,3 +93,13 @@ public:
 private:
     QTimer m_timer;
 };
+
+// Readable failures for texts and lists.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '{' << l.join(QStringLiteral(" | ")).toStdString() << '}';
+}

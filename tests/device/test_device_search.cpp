@@ -54,6 +54,11 @@ struct SerialRow
     QStringList expected;
 };
 
+void PrintTo(const SerialRow &r, std::ostream *os)
+{
+    *os << '"' << r.serials << '"' << (*r.failAt ? " failing at " : "") << r.failAt;
+}
+
 class CanusbEnumeration : public FakeCanusb, public ::testing::WithParamInterface<SerialRow>
 {
 };
@@ -166,6 +171,11 @@ struct VersionRow
     const char *fake;
     QString shown;
 };
+
+void PrintTo(const VersionRow &r, std::ostream *os)
+{
+    *os << '"' << r.fake << '"';
+}
 
 class CanusbVersion : public FakeCanusbCheck, public ::testing::WithParamInterface<VersionRow>
 {

@@ -41,6 +41,11 @@ struct RateRow
     std::optional<uint32_t> timing;  // none: the boards do not support it
 };
 
+void PrintTo(const RateRow &r, std::ostream *os)
+{
+    *os << "t_bitRate " << r.index;
+}
+
 class BitRates : public ::testing::TestWithParam<RateRow>
 {
 };
@@ -73,6 +78,11 @@ struct ModelRow
     uint32_t subsystem;
     const char *model;
 };
+
+void PrintTo(const ModelRow &r, std::ostream *os)
+{
+    *os << r.device << '/' << r.subsystem;
+}
 
 class BoardModels : public ::testing::TestWithParam<ModelRow>
 {
@@ -115,6 +125,11 @@ struct CloseRow
     uint32_t code;
     std::optional<const char *> text;
 };
+
+void PrintTo(const CloseRow &r, std::ostream *os)
+{
+    *os << "0x" << std::hex << r.code;
+}
 
 class CloseResults : public ::testing::TestWithParam<CloseRow>
 {
@@ -167,6 +182,11 @@ struct LabelRow
     InterfaceCAN::CAN_PORT_INFORMATION info;
     const char *label;
 };
+
+void PrintTo(const LabelRow &r, std::ostream *os)
+{
+    *os << '"' << r.label << '"';
+}
 
 class DeviceLabels : public ::testing::TestWithParam<LabelRow>
 {

@@ -382,6 +382,11 @@ struct ExitRow
     int code;
 };
 
+void PrintTo(const ExitRow &r, std::ostream *os)
+{
+    *os << '"' << r.args.join(' ').toStdString() << "\" -> " << r.code;
+}
+
 class CansimExit : public ::testing::TestWithParam<ExitRow>
 {
 };

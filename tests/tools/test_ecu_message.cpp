@@ -75,6 +75,11 @@ struct SilentRow
     bool silent;
 };
 
+void PrintTo(const SilentRow &r, std::ostream *os)
+{
+    *os << r.ms << " ms";
+}
+
 class Silence : public ::testing::TestWithParam<SilentRow>
 {
 };

@@ -15,6 +15,11 @@ struct GoodLine
     QByteArray data;
 };
 
+void PrintTo(const GoodLine &r, std::ostream *os)
+{
+    *os << '"' << r.line << '"';
+}
+
 class ScriptLineGood : public ::testing::TestWithParam<GoodLine>
 {
 };
@@ -106,6 +111,11 @@ struct OptionRow
     QStringList args;
     bool valid;
 };
+
+void PrintTo(const OptionRow &r, std::ostream *os)
+{
+    *os << '"' << r.args.join(' ').toStdString() << '"';
+}
 
 class Options : public ::testing::TestWithParam<OptionRow>
 {

@@ -10,6 +10,10 @@
 
 #include <cstdio>
 
+namespace {
+constexpr int kVirtualBusSettleMs = 150;
+} // namespace
+
 Simulator::Simulator(SimOptions options, QObject *parent)
     : QObject(parent), m_options(std::move(options))
 {
@@ -52,12 +56,20 @@ std::unique_ptr<SimMode> Simulator::createMode()
 
 void Simulator::onJoined()
 {
-    QString error;
-    if (!writeReadyFile(&error)) {
-        end(FileFailure, error);
-        return;
-    }
-    QTimer::singleShot(m_options.startDelayMs, Qt::PreciseTimer, this, &Simulator::startMode);
+    // A virtualcan client counts as connected once its socket is, but the bus's host
+    // forwards frames to it only after it has read the client's registration line. Give
+    // the host that moment, so that whoever waits for the ready file can send at once.
+    const bool virtualBus = m_options.plugin == QLatin1String("virtualcan");
+    QTimer::singleShot(virtualBus ? kVirtualBusSettleMs : 0, this, [this] {
+        if (m_ended)
+            return;
+        QString error;
+        if (!writeReadyFile(&error)) {
+            end(FileFailure, error);
+            return;
+        }
+        QTimer::singleShot(m_options.startDelayMs, Qt::PreciseTimer, this, &Simulator::startMode);
+    });
 }
 
 bool Simulator::writeReadyFile(QString *error) const

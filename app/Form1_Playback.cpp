@@ -1,6 +1,9 @@
 // The playback run and the one-shot preload hand-off.
 #include "Form1.h"
 
+#include "MessageBox.h"
+#include "RecordFiles.h"
+
 #include <QTimer>
 
 void Form1::Bt_Connect_Click()
@@ -11,9 +14,37 @@ void Form1::Bt_Connect_Click()
     }
     if (m_ButtonState[Connect] != 1)
         return;
+
+    SetButtonStates(2, 0, 1, 1, 0, 0, 0, m_ButtonState[Repeat]);
+    lockWindow();
+    CanPlay.PlayMode = 1;
+    m_view.Param_ALL_Clear();
+    m_view.DisableID_Status_Buffer = PlayExclusionText(device);
+    RxFlag = 1;
+
+    if (CanPlay.t_RecPlay_FileType != 1 && CanPlay.t_RecPlay_FileType != 2) {
+        showMessage(QStringLiteral("再生するファイルもしくはフォルダを\r\n選択してください"),
+                    MsgIcon::Information, device.Application_title);
+    } else {
+        setStatusText(0, QStringLiteral("初期処理中"));
+        CanPlay.FilePlayMain(*this, device, Rx_CANDATA, CAN_u, CAN_d, IfCan_u, IfCan_d);
+        setStatusText(0, QString());
+        setStatusText(1, QString());
+    }
+
+    RxFlag = 0;
+    CanPlay.PlayMode = 0;
+    setProtocolText(QString());
+    unlockWindow();
 }
 
 void Form1::Timer_File_REC_Play_Timer()
 {
     Timer_File_REC_Play->stop();
+    if (CanPlay.PlayMode != 1 || CanPlay.t_RecPlay_FileType != 2)
+        return;
+    if (device.t_SkipTimeON == 1 || IsPlayExclusionEnabled(device) == 1)
+        CanPlay.FolderPlayMode_PreLoadFile_Mulit(*this, device);
+    else
+        CanPlay.FolderPlayMode_PreLoadFile(*this, device);
 }

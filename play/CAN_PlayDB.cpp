@@ -1,12 +1,26 @@
+// The playback run: engine choice, the run itself and the pieces the variant engines share.
 #include "CAN_PlayDB.h"
 
+#include "CAN_ReadDB.h"
+#include "CanusbPlayDevice.h"
+#include "Currency.h"
 #include "ELM327_Info.h"
+#include "FolderFileList.h"
+#include "InterfaceCanPlayDevice.h"
+#include "MessageBox.h"
+#include "MessagePump.h"
 #include "Paths.h"
+#include "PlayDevice.h"
 #include "RecordFiles.h"
+#include "RunHost.h"
+#include "TimerResolution.h"
 
-#include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+CAN_PlayDB::CAN_PlayDB() : m_fileList(size_t(FrameBuffer::kSlots)) {}
+
+CAN_PlayDB::~CAN_PlayDB() = default;
 
 void CAN_PlayDB::Param_ALL_Clear()
 {
@@ -17,82 +31,425 @@ void CAN_PlayDB::Param_ALL_Clear()
     t_RecPlay_PlayMode_Repeat = 0;
 }
 
-void CAN_PlayDB::clearTarget()
+// ---- Engine choice ---------------------------------------------------------------------
+
+PlayVariant *CAN_PlayDB::multiEngine()
 {
-    t_RecPlay_FileName.clear();
-    t_RecPlay_FilePath.clear();
-    t_RecPlay_FileType = 0;
+    // The skip-time and exclusion engine (CAN_PlayDB_Multi) is created here on first use.
+    return CanPlay_Multi.get();
 }
 
-void CAN_PlayDB::get_PlayFilePath_StartUp_Main(const ELM327_Info &params)
+PlayVariant *CAN_PlayDB::memoryEngine()
 {
-    switch (t_RecPlay_FileType) {
-    case 1:
-        if (t_RecPlay_FilePath.isEmpty() || t_RecPlay_FileName.isEmpty()
-            || CheckRecordFile(paths::join(t_RecPlay_FilePath, t_RecPlay_FileName), params) != 0)
-            clearTarget();
+    // The memory engine (CAN_PlayDB_Multi_MM) is created here on first use.
+    return CanPlay_Multi_MM.get();
+}
+
+void CAN_PlayDB::FilePlayMain(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                              CANUSB &CAN_u, CAN_DB &CAN_d, InterfaceCAN &IfCan_u,
+                              CAN_DB_Interface &IfCan_d)
+{
+    const int32_t vendor = params.t_select_Vender;
+    if (vendor != 1 && vendor != 2)
         return;
-    case 2:
-        if (!paths::isExistingFolder(t_RecPlay_FilePath))
-            clearTarget();
+    PlayVariant *variant = nullptr;
+    bool needsVariant = true;
+    if (params.t_MM_Mode == 0 || t_RecPlay_FileType == 1) {
+        if (params.t_SkipTimeON == 1 || IsPlayExclusionEnabled(params) == 1)
+            variant = multiEngine();
+        else
+            needsVariant = false;
+    } else {
+        variant = memoryEngine();
+    }
+    if (needsVariant && !variant) {
+        // Playing with the plain loop would send identifiers the user has excluded.
+        showMessage(QStringLiteral("この再生モード（ID除外・時間スキップ・メモリ再生）は"
+                                   "\r\nこのバージョンでは使用できません。"),
+                    MsgIcon::Information, params.Application_title);
+        host.RxFlag = 0;
         return;
-    default:
-        clearTarget();
+    }
+    if (vendor == 1) {
+        if (variant)
+            variant->FilePlay_CANUSB(host, params, rx, CAN_u, CAN_d, *this);
+        else
+            FilePlay_CANUSB(host, params, rx, CAN_u, CAN_d);
+    } else {
+        if (variant)
+            variant->FilePlay_InterfaceCAN(host, params, rx, IfCan_u, IfCan_d, *this);
+        else
+            FilePlay_InterfaceCAN(host, params, rx, IfCan_u, IfCan_d);
     }
 }
 
-void CAN_PlayDB::get_PlayFilePath_DD_Main(const QMimeData *drop, const ELM327_Info &params)
+void CAN_PlayDB::FilePlay_CANUSB(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                                 CANUSB &CAN_u, CAN_DB &CAN_d)
 {
-    QString first;
-    if (drop && drop->hasUrls()) {
-        for (const QUrl &url : drop->urls()) {
-            if (url.isLocalFile()) {
-                first = url.toLocalFile();
+    CanusbPlayDevice device(params, CAN_u, CAN_d);
+    playRun(host, params, rx, device);
+}
+
+void CAN_PlayDB::FilePlay_InterfaceCAN(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                                       InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d)
+{
+    InterfaceCanPlayDevice device(params, IfCan_u, IfCan_d);
+    playRun(host, params, rx, device);
+}
+
+// ---- One run -----------------------------------------------------------------------------
+
+void CAN_PlayDB::playRun(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device)
+{
+    resetRunState();
+    rx.Param_ALL_Clear();
+    ClearFrameBuffer(FrameBuffer::kLastIndex, m_ch1);
+    ClearFrameBuffer(FrameBuffer::kLastIndex, m_ch2);
+    PlayDAT_count = 0;
+    PlayDAT_Select_ch = 1;
+    if (openDevice(host, device)) {
+        loadFirstData(host, params);
+        if (hasDataToPlay(host)) {
+            device.fill(m_ch1[0]);
+            if (beginSending(host, rx, device, m_ch1[0].time))
+                playLoop(host, params, rx, device);
+        }
+    }
+    endRun(host, device);
+}
+
+void CAN_PlayDB::loadFirstData(RunHost &host, ELM327_Info &params)
+{
+    if (t_RecPlay_FileType == 1) {
+        LoadRecordFile(paths::join(t_RecPlay_FilePath, t_RecPlay_FileName), params, m_ch1);
+        return;
+    }
+    if (t_RecPlay_FileType != 2)
+        return;
+    BuildFolderFileList(host, params);
+    if (FolderPlayMode_FN_Count < 1)
+        return;
+    LoadRecordFile(folderFilePath(FolderPlayMode_FN_Count_Now), params, m_ch1);
+    if (FolderPlayMode_FN_Count > 1) {
+        // The second file comes into buffer 2 through the main window's preload timer,
+        // as every later one does.
+        ++FolderPlayMode_FN_Count_Now;
+        host.setTimerFileRecPlayEnabled(true);
+        while (host.RxFlag == 1 && host.timerFileRecPlayEnabled())
+            pumpMessages();
+    }
+}
+
+bool CAN_PlayDB::hasDataToPlay(const RunHost &host) const
+{
+    if (host.RxFlag != 1 || m_ch1[0].identifier < 1)
+        return false;
+    return t_RecPlay_FileType == 1 || (t_RecPlay_FileType == 2 && FolderPlayMode_FN_Count >= 1);
+}
+
+void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
+                          PlayDevice &device)
+{
+    while (host.RxFlag == 1) {
+        const int32_t channel = PlayDAT_Select_ch;
+        if (channel != 1 && channel != 2) {
+            host.RxFlag = 0;
+            break;
+        }
+        const FrameBuffer &buffer = channel == 1 ? m_ch1 : m_ch2;
+        while (host.RxFlag == 1 && PlayDAT_Select_ch == channel) {
+            if (PlayDAT_count < 0 || PlayDAT_count > FrameBuffer::kLastIndex) {
+                PlayDAT_count = 0;
+                endOfBuffer(host, device);
+                continue;
+            }
+            if (!isDue(buffer[PlayDAT_count])) {
+                waitingPass();
+                continue;
+            }
+            // Due frames go out back to back: no yield between sending and the next test.
+            if (!sendDueMessage(host, params, rx, device))
                 break;
+            advance(buffer, device);
+            if (PlayDAT_count > FrameBuffer::kLastIndex) {
+                PlayDAT_count = 0;
+                endOfBuffer(host, device);
             }
         }
     }
-    if (first.isEmpty()) {
-        clearTarget();
-        return;
-    }
-    takePath(first, params);
 }
 
-void CAN_PlayDB::get_PlayFilePath_DB_Main(const QString &path, const ELM327_Info &params)
+void CAN_PlayDB::advance(const FrameBuffer &buffer, PlayDevice &device)
 {
-    if (path.isEmpty()) {
-        clearTarget();
+    ++PlayDAT_count;
+    if (PlayDAT_count > FrameBuffer::kLastIndex)
         return;
-    }
-    takePath(path, params);
+    if (buffer[PlayDAT_count].identifier < 1)
+        PlayDAT_count = FrameBuffer::kSlots;
+    else
+        device.fill(buffer[PlayDAT_count]);
 }
 
-// A record file ("*.dat", passing the check) becomes a file target; anything that is not
-// an existing file is taken as a folder; other files are rejected. The folder is set in
-// every case, also after a rejection.
-void CAN_PlayDB::takePath(const QString &path, const ELM327_Info &params)
+void CAN_PlayDB::endOfBuffer(RunHost &host, PlayDevice &device)
 {
-    const QFileInfo info(path);
-    const QString name = info.isFile() ? info.fileName() : QString();
-    if (name.isEmpty()) {
-        t_RecPlay_FileType = 2;
-        t_RecPlay_FileName.clear();
-    } else {
-        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-        const bool datExtension = dot >= 0 && name.size() - dot - 1 == 3
-                                  && name.mid(dot + 1) == QLatin1String("dat");
-        if (datExtension && CheckRecordFile(path, params) == 0) {
-            t_RecPlay_FileName = name;
-            t_RecPlay_FileType = 1;
-        } else {
-            t_RecPlay_FileName.clear();
-            t_RecPlay_FilePath.clear();
-            t_RecPlay_FileType = 0;
+    const bool folder = t_RecPlay_FileType == 2 && FolderPlayMode_FN_Count > 1;
+    if (!folder) {
+        if (t_RecPlay_PlayMode_Repeat != 1) {
+            host.RxFlag = 0;
+            return;
+        }
+        startNewCycle();
+        device.fill(m_ch1[0]);
+        return;
+    }
+    // The other buffer is filled by the preload the previous switch asked for. A file
+    // that played in less time than that takes must not hand over to the file before.
+    while (host.RxFlag == 1 && !preloadSettled(host))
+        waitingPass();
+    if (host.RxFlag != 1)
+        return;
+    if (FolderPlayMode_FN_Count_Now == 0)
+        startNewCycle();
+    const FrameBuffer &next = PlayDAT_Select_ch == 1 ? m_ch2 : m_ch1;
+    if (next[0].identifier < 1 || FolderPlayMode_FN_Count <= FolderPlayMode_FN_Count_Now)
+        host.RxFlag = 0;
+    else
+        device.fill(next[0]);
+    PlayDAT_Select_ch = PlayDAT_Select_ch == 1 ? 2 : 1;
+    ++FolderPlayMode_FN_Count_Now;
+    if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count && t_RecPlay_PlayMode_Repeat == 1)
+        FolderPlayMode_FN_Count_Now = 0;
+    Resuest_Timer_File_REC_Play_Enabled = 1;
+}
+
+// ---- Shared pieces -----------------------------------------------------------------------
+
+void CAN_PlayDB::resetRunState()
+{
+    Resuest_Timer_File_REC_Play_Enabled = 0;
+    Pause_ON_Flag = 0;
+    Pause_ON_starttime = 0;
+    Pause_ON_offset_time = 0;
+    Pause_ON_offset_time2 = 0;
+    FolderPlayMode_FN_Count = 0;
+    FolderPlayMode_FN_Count_Now = 0;
+    interfaceCAN_offset_time = 0;
+    vx_millisecond_Repeat = 0;
+    vx_millisecond_Repeat_MAX = 0;
+    m_clock.restart();
+    m_t0 = 0;
+}
+
+bool CAN_PlayDB::openDevice(RunHost &host, PlayDevice &device)
+{
+    if (!device.open())
+        return false;
+    host.setProtocolText(device.bitRateLabel());
+    return true;
+}
+
+bool CAN_PlayDB::beginSending(RunHost &host, CAN_ReadDB &rx, PlayDevice &device, double t0)
+{
+    host.setStatusText(0, QStringLiteral("CANバスのチェック中"));
+    if (!device.start()) {
+        host.RxFlag = 0;
+        return false;
+    }
+    device.busCheck(host, rx);
+    if (host.RxFlag != 1)
+        return false;
+    host.setStatusText(0, QStringLiteral("初期処理中"));
+    host.setTimerBattReadEnabled(true);
+    m_t0 = t0;
+    m_clock.restart();
+    readClock();
+    vx_start_time = vx_millisecond;
+    vx_millisecond_Repeat = vx_millisecond;
+    timeBeginPeriod(1);
+    m_periodHeld = true;
+    return true;
+}
+
+void CAN_PlayDB::readClock()
+{
+    vx_millisecond = m_clock.now();
+    interfaceCAN_offset_time = m_clock.wrapOffset();
+}
+
+double CAN_PlayDB::elapsedMs(double skipOffset) const
+{
+    return vx_millisecond - vx_millisecond_Repeat + skipOffset - Pause_ON_offset_time2;
+}
+
+bool CAN_PlayDB::isDue(const RecordFrame &record, double skipOffset) const
+{
+    const double target = record.time - m_t0;
+    if (!std::isfinite(target))
+        return true;
+    return target <= elapsedMs(skipOffset);
+}
+
+void CAN_PlayDB::waitingPass()
+{
+    switch (Pause_ON_Flag) {
+    case 1:
+        // Paused: the clock is not read, so the playing time stands still.
+        if (Pause_ON_starttime < vx_millisecond)
+            Pause_ON_starttime = vx_millisecond;
+        break;
+    case 2: {
+        // A pause that began and ended within one turn of the window system was never
+        // seen by a paused pass: it began at the last reading, not at an older pause.
+        if (Pause_ON_starttime < vx_millisecond)
+            Pause_ON_starttime = vx_millisecond;
+        Pause_ON_Flag = 0;
+        readClock();
+        const double paused = vx_millisecond - Pause_ON_starttime;
+        Pause_ON_offset_time += paused;
+        Pause_ON_offset_time2 += paused;
+        break;
+    }
+    default:
+        readClock();
+        break;
+    }
+    pumpMessages();
+}
+
+bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
+                                PlayDevice &device)
+{
+    const PlayMessage &message = device.message();
+    // An identifier the frame format cannot carry (above 0x7FF with 11-bit identifiers)
+    // is left out, as is one another node already sends.
+    if (!message.sendable)
+        return true;
+    if (message.isTableId() && rx.CAN11_Disabled_ID(int16_t(message.id)) != 0)
+        return true;
+    for (;;) {
+        switch (device.send()) {
+        case PlayDevice::SendResult::Sent:
+        case PlayDevice::SendResult::Refused:
+            enterSentFrame(rx, message);
+            return true;
+        case PlayDevice::SendResult::Busy:
+            // The driver's queue is full: it empties while the window system runs.
+            if (host.RxFlag != 1)
+                return false;
+            pumpMessages();
+            break;
+        case PlayDevice::SendResult::Lost:
+            showMessage(device.failureText(), MsgIcon::Critical, params.Application_title);
+            host.RxFlag = 0;
+            return false;
         }
     }
-    QString folder = path;
-    if (!name.isEmpty() && folder.endsWith(name))
-        folder.chop(name.size());
-    t_RecPlay_FilePath = paths::removeTrailingSeparator(folder);
+}
+
+void CAN_PlayDB::enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const
+{
+    if (!message.isTableId())
+        return;
+    const double playing = vx_millisecond - Pause_ON_offset_time;
+    rx.updateFrame(int16_t(message.id), message.dlc, playing, Currency::fromDouble(playing),
+                   message.data);
+}
+
+void CAN_PlayDB::startNewCycle()
+{
+    if (vx_millisecond_Repeat_MAX == 0)
+        vx_millisecond_Repeat_MAX = vx_millisecond - vx_start_time - Pause_ON_offset_time2;
+    vx_millisecond_Repeat = vx_millisecond;
+    Pause_ON_offset_time2 = 0;
+}
+
+bool CAN_PlayDB::preloadSettled(RunHost &host)
+{
+    // The monitor tick forwards the request; while paused it stands still, and the
+    // request waits for it. A host without a running monitor gets it forwarded here.
+    if (Resuest_Timer_File_REC_Play_Enabled == 1 && Pause_ON_Flag != 1
+        && !host.timerBattReadEnabled()) {
+        Resuest_Timer_File_REC_Play_Enabled = 0;
+        host.setTimerFileRecPlayEnabled(true);
+    }
+    return Resuest_Timer_File_REC_Play_Enabled == 0 && !host.timerFileRecPlayEnabled();
+}
+
+void CAN_PlayDB::endRun(RunHost &host, PlayDevice &device)
+{
+    if (m_periodHeld) {
+        timeEndPeriod(1);
+        m_periodHeld = false;
+    }
+    device.close();
+    if (host.timerBattReadEnabled())
+        host.setTimerBattReadEnabled(false);
+    if (host.timerFileRecPlayEnabled())
+        host.setTimerFileRecPlayEnabled(false);
+    host.RxFlag = 0;
+}
+
+// ---- The folder ------------------------------------------------------------------------
+
+void CAN_PlayDB::ClearFileNameList(int32_t last)
+{
+    const int32_t end = std::min<int32_t>(last, int32_t(m_fileList.size()) - 1);
+    for (int32_t i = 0; i <= end; ++i)
+        m_fileList[size_t(i)].clear();
+}
+
+void CAN_PlayDB::BuildFolderFileList(RunHost &host, const ELM327_Info &params)
+{
+    ClearFileNameList(FrameBuffer::kLastIndex);
+    FolderPlayMode_FN_Count = 0;
+    if (t_RecPlay_FileType != 2)
+        return;
+    const std::vector<QString> names = folderRecordFiles(t_RecPlay_FilePath, params, &host);
+    for (const QString &name : names)
+        m_fileList[size_t(FolderPlayMode_FN_Count++)] = name;
+}
+
+QString CAN_PlayDB::FolderPlayMode_FN_List(int32_t index) const
+{
+    if (index < 0 || index >= int32_t(m_fileList.size()))
+        return {};
+    return m_fileList[size_t(index)];
+}
+
+QString CAN_PlayDB::folderFilePath(int32_t index) const
+{
+    if (index < 0 || index >= FolderPlayMode_FN_Count)
+        return {};
+    return paths::join(t_RecPlay_FilePath, m_fileList[size_t(index)]);
+}
+
+void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)
+{
+    FrameBuffer &idle = PlayDAT_Select_ch != 1 ? m_ch1 : m_ch2;
+    const auto wrap = [this] {
+        if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count && t_RecPlay_PlayMode_Repeat == 1)
+            FolderPlayMode_FN_Count_Now = 0;
+    };
+    wrap();
+    // A file that has gone, cannot be read or holds no frames is passed over like one of
+    // another program; trying each at most once keeps a folder gone bad under a repeating
+    // run from holding the preload.
+    for (int32_t tried = 0; tried < FolderPlayMode_FN_Count && host.RxFlag == 1
+                            && FolderPlayMode_FN_Count_Now >= 0
+                            && FolderPlayMode_FN_Count_Now < FolderPlayMode_FN_Count;
+         ++tried) {
+        const int32_t result = LoadRecordFile(folderFilePath(FolderPlayMode_FN_Count_Now), params, idle);
+        if (result == 0 && idle[0].identifier >= 1)
+            return;
+        idle[0].identifier = 0;
+        ++FolderPlayMode_FN_Count_Now;
+        wrap();
+        pumpMessages();
+    }
+}
+
+void CAN_PlayDB::FolderPlayMode_PreLoadFile_Mulit(RunHost &host, ELM327_Info &params)
+{
+    if (PlayVariant *variant = multiEngine())
+        variant->FolderPlayMode_PreLoadFile(host, params, *this);
 }

@@ -1,22 +1,42 @@
 #pragma once
 
+#include "FrameBuffer.h"
+#include "PlayClock.h"
 #include "PlayTarget.h"
+#include "PlayVariant.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+class CAN_DB;
+class CAN_DB_Interface;
+class CAN_ReadDB;
+class CANUSB;
 class ELM327_Info;
+class InterfaceCAN;
+class PlayDevice;
 class QMimeData;
+class RunHost;
+struct PlayMessage;
+struct RecordFrame;
 
 // The playback engine: plays a record file or a folder of record files onto the bus with
 // their recorded timing, and holds the play target. Its PlayMode is the program-wide mode
 // word (0 idle, 1 playing, 2 recording).
+//
+// A run is one long call on the window thread that lets the window system run whenever
+// nothing is due, so Pause, Repeat, Disconnect and the two timers of the main window work
+// while it plays. The main window's side of a run is the RunHost.
 class CAN_PlayDB : public PlayTarget
 {
 public:
-    CAN_PlayDB() = default;
-    virtual ~CAN_PlayDB() = default;
+    CAN_PlayDB();
+    virtual ~CAN_PlayDB();
+    CAN_PlayDB(const CAN_PlayDB &) = delete;
+    CAN_PlayDB &operator=(const CAN_PlayDB &) = delete;
 
     void Param_ALL_Clear();
 
@@ -27,6 +47,25 @@ public:
     void get_PlayFilePath_DD_Main(const QMimeData *drop, const ELM327_Info &params);
     void get_PlayFilePath_DB_Main(const QString &path, const ELM327_Info &params);
 
+    // Plays the target once through (or until stopped) with the engine the settings ask
+    // for: this one, the skip-time and exclusion engine, or the memory engine for a folder.
+    // Returns when the run has ended; RxFlag is 0 then.
+    void FilePlayMain(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, CANUSB &CAN_u,
+                      CAN_DB &CAN_d, InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d);
+    void FilePlay_CANUSB(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, CANUSB &CAN_u,
+                         CAN_DB &CAN_d);
+    void FilePlay_InterfaceCAN(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                               InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d);
+
+    // The preload of the next folder file, run by the main window's Timer_File_REC_Play.
+    // Files that are gone, unreadable, foreign or empty are passed over; each listed file
+    // is tried at most once per call, and the call ends when RxFlag drops.
+    void FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params);
+    // The same for the skip-time and exclusion engine.
+    void FolderPlayMode_PreLoadFile_Mulit(RunHost &host, ELM327_Info &params);
+
+    // Run state, read by the main window for its status lines and written by the variant
+    // engines as theirs.
     int32_t PlayMode = 0;
     int32_t t_RecPlay_PlayMode_Repeat = 0;
 
@@ -41,11 +80,83 @@ public:
     int32_t FolderPlayMode_FN_Count_Now = 0;
     double vx_millisecond = 0;
     double vx_start_time = 0;
+    // What the live monitor subtracts from its own clock reading to stand on the engine's
+    // time line: 0, or a whole number of wraps once the 32-bit clock has wrapped.
     double interfaceCAN_offset_time = 0;
     double vx_millisecond_Repeat = 0;
     double vx_millisecond_Repeat_MAX = 0;
 
+    // The variant engines, created on first use and kept.
+    std::unique_ptr<PlayVariant> CanPlay_Multi;
+    std::unique_ptr<PlayVariant> CanPlay_Multi_MM;
+
+    // ---- The pieces a run is made of, shared with the variant engines -------------------
+
+    // Step 1 of a run: pause, cycle, clock and folder bookkeeping back to 0.
+    void resetRunState();
+    // Opens the device and shows its bit rate in TB_Protocol. False after a failure (the
+    // message has been shown); the device needs closing either way (endRun).
+    bool openDevice(RunHost &host, PlayDevice &device);
+    // The last steps before the first frame, with the message already filled from it:
+    // starts the device, runs the 3 s bus check, starts the monitor timer and the run's
+    // clock with t0 as the time of the frame that is due at once. False when the device
+    // would not start (shown) or the run was stopped meanwhile.
+    bool beginSending(RunHost &host, CAN_ReadDB &rx, PlayDevice &device, double t0);
+    // Playing time in the current cycle: now − cycle start − pauses of the cycle, plus the
+    // time a variant has skipped.
+    double elapsedMs(double skipOffset = 0) const;
+    // A record whose time (less t0) has been reached. A time that is not a number is due
+    // at once, so a damaged record cannot hold the run.
+    bool isDue(const RecordFrame &record, double skipOffset = 0) const;
+    // One pass with nothing due: reads the clock (or, paused, keeps it frozen; resumed,
+    // adds the pause), then lets the window system run.
+    void waitingPass();
+    // Sends the message when the bus check did not find its identifier on the bus and
+    // enters it into the per-ID table. Never yields unless the driver's queue is full. False
+    // when the device has dropped out: the message has been shown and RxFlag is 0.
+    bool sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
+                        PlayDevice &device);
+    // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
+    // outside 1 … 0x7FF have no entry.
+    void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const;
+    // A cycle is complete: its length is kept (first cycle only) and the time line
+    // restarts, so the first frame of the next cycle is due at once.
+    void startNewCycle();
+    // True when no preload is waiting to be run or running, so the idle buffer holds what
+    // the last switch asked for.
+    bool preloadSettled(RunHost &host);
+    // Closes the device, stops both timers, RxFlag = 0.
+    void endRun(RunHost &host, PlayDevice &device);
+
+    PlayClock &clock() { return m_clock; }
+    double t0() const { return m_t0; }
+
+    // The folder list of the current (or last) run and the two buffers.
+    QString FolderPlayMode_FN_List(int32_t index) const;
+    const FrameBuffer &playBuffer(int32_t channel) const { return channel == 2 ? m_ch2 : m_ch1; }
+
 private:
+    void playRun(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device);
+    void loadFirstData(RunHost &host, ELM327_Info &params);
+    bool hasDataToPlay(const RunHost &host) const;
+    void playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device);
+    void advance(const FrameBuffer &buffer, PlayDevice &device);
+    void endOfBuffer(RunHost &host, PlayDevice &device);
+    void readClock();
+
+    void ClearFileNameList(int32_t last);
+    void BuildFolderFileList(RunHost &host, const ELM327_Info &params);
+    QString folderFilePath(int32_t index) const;
+    PlayVariant *multiEngine();
+    PlayVariant *memoryEngine();
+
     void clearTarget();
     void takePath(const QString &path, const ELM327_Info &params);
+
+    FrameBuffer m_ch1;   // PlayDAT_ch1
+    FrameBuffer m_ch2;   // PlayDAT_ch2
+    std::vector<QString> m_fileList;   // FolderPlayMode_FN_List, 0 … 20000
+    PlayClock m_clock;
+    double m_t0 = 0;
+    bool m_periodHeld = false;
 };

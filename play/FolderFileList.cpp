@@ -1,0 +1,38 @@
+#include "FolderFileList.h"
+
+#include "MessagePump.h"
+#include "Paths.h"
+#include "RecordFiles.h"
+#include "RunHost.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+std::vector<QString> folderRecordFiles(const QString &folder, const ELM327_Info &params,
+                                       RunHost *host, int maxNames)
+{
+    std::vector<QString> names;
+    if (folder.isEmpty() || !paths::isExistingFolder(folder))
+        return names;
+    const QDir dir(folder);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    if (entries.size() > kMaxFolderFiles)
+        return names;
+    for (const QFileInfo &entry : entries) {
+        if (int(names.size()) >= maxNames)
+            break;
+        if (host && host->RxFlag != 1)
+            break;
+        const QString name = entry.fileName();
+        // Special files (FIFOs, sockets, devices) are skipped before anything opens them.
+        if (!entry.isFile() || name.startsWith(QLatin1Char('.'))
+            || !name.endsWith(QLatin1String(".dat"), Qt::CaseSensitive))
+            continue;
+        if (CheckRecordFile(paths::join(folder, name), params) == 0)
+            names.push_back(name);
+        if (host)
+            pumpMessages();
+    }
+    return names;
+}

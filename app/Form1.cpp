@@ -152,7 +152,7 @@ void Form1::buildWindow()
     root->addLayout(lines);
 
     // The live view and free text area; the hidden box is its drawing buffer.
-    RTB_MainView = new QTextEdit(central);
+    RTB_MainView = new MonitorView(central);
     RTB_MainView->setObjectName(QStringLiteral("RTB_MainView"));
     RTB_MainView->setAcceptRichText(true);
     RTB_MainView->setLineWrapMode(QTextEdit::NoWrap);

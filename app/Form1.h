@@ -8,6 +8,8 @@
 #include "CANUSB.h"
 #include "ELM327_Info.h"
 #include "InterfaceCAN.h"
+#include "LiveMonitor.h"
+#include "MonitorView.h"
 #include "RunHost.h"
 
 #include <QMainWindow>
@@ -147,8 +149,9 @@ private:
     // Controls, named as the window's controls.
     std::array<QToolButton *, ButtonCount> m_buttons{};
     QComboBox *Cmb_Serect_Device = nullptr;
-    QTextEdit *RTB_MainView = nullptr;
+    MonitorView *RTB_MainView = nullptr;
     QTextEdit *RTB_MainView_Back = nullptr;
+    std::unique_ptr<LiveMonitor> m_monitor;   // made at the first tick
     std::array<QLineEdit *, 2> TB_Status{};
     QLineEdit *TB_Comment = nullptr;
     QLineEdit *TB_Protocol = nullptr;

@@ -1,15 +1,13 @@
 // The live monitor tick.
 #include "Form1.h"
 
-#include <QTimer>
-
 void Form1::TimerBattRead_Timer()
 {
-    TimerBattRead->stop();
-    if (CanPlay.Resuest_Timer_File_REC_Play_Enabled == 1) {
-        CanPlay.Resuest_Timer_File_REC_Play_Enabled = 0;
-        Timer_File_REC_Play->start();
+    if (!m_monitor) {
+        const LiveMonitor::Links links{device, CanPlay, Rx_CANDATA, m_view, *this,
+                                       f1_interfaceCAN_offset_time,
+                                       [this] { return recordElapsedMs(); }};
+        m_monitor = std::make_unique<LiveMonitor>(links, *RTB_MainView);
     }
-    if (RxFlag == 1)
-        TimerBattRead->start();
+    m_monitor->tick();
 }

@@ -4,6 +4,8 @@
 #include "CAN_DB_Interface.h"
 #include "CAN_PlayDB.h"
 #include "CAN_ReadDB.h"
+#include "CAN_RecDB.h"
+#include "CAN_RecDB_Multi.h"
 #include "CAN_ViewDB.h"
 #include "CANUSB.h"
 #include "ELM327_Info.h"
@@ -143,6 +145,9 @@ private:
     CAN_DB_Interface IfCan_d;
     CAN_ReadDB Rx_CANDATA;
     CAN_ViewDB m_view;
+    // The two record loops; this window is the host of their runs.
+    CAN_RecDB m_recDB{*this};
+    CAN_RecDB_Multi m_recDBMulti{*this};
     std::array<int, ButtonCount> m_ButtonState{};
     std::unique_ptr<QLockFile> m_instanceLock;
 

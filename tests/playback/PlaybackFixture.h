@@ -33,6 +33,12 @@ inline QByteArray driverBus(int port)
     return ("virtualcan:" + busUrl(port)).toUtf8();
 }
 
+// Lets the event loop run for a while (frames in flight arrive meanwhile).
+inline void settle(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
 inline RecordFrame frame(int32_t id, double time, uint8_t dlc, std::initializer_list<uint8_t> data)
 {
     RecordFrame f;
@@ -127,7 +133,7 @@ public:
     // Gives the last frames time to arrive, ends cansim (which flushes its log) and reads it.
     std::vector<Seen> stop(int settleMs = 300)
     {
-        waitUntil([] { return false; }, settleMs);
+        settle(settleMs);
         m_run.terminate();
         m_run.waitForExit();
         return readListenLog(m_log);

@@ -1,0 +1,278 @@
+// Playback from the main window, headless on a private virtual bus: the target chosen as
+// the user chooses it, Connect clicked, and another node listening to what goes out.
+#include "WindowRun.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace playtest;
+
+namespace {
+
+const char *vendorName(int vendor)
+{
+    return vendor == 1 ? "Canusb" : "Interface";
+}
+
+} // namespace
+
+QString PlaybackWindow::text(const char *lineEdit) const
+{
+    return child<QLineEdit>(lineEdit)->text();
+}
+
+class PlaybackWindowVendor : public PlaybackWindow, public ::testing::WithParamInterface<int>
+{
+protected:
+    int vendor() const { return GetParam(); }
+    int port(int base) const { return base + vendor() - 1; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Vendors, PlaybackWindowVendor, ::testing::Values(1, 2),
+                         [](const auto &info) { return std::string(vendorName(info.param)); });
+
+// The whole road: a file dropped on the window, Connect, the bus check, every frame in
+// order except those of identifiers another node sent during the check.
+TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringTheCheck)
+{
+    const std::vector<RecordFrame> file = series(12, 0, 20, {0x100, 0x200, 0x300});
+    ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), file));
+    Listener listener;
+    ASSERT_TRUE(listener.start(port(36330)));
+    ASSERT_TRUE(bringUp(port(36330), vendor()));
+    dropPaths("TB_Play_FileName", {files.filePath("CR15120713-001.dat")});
+    ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 1);
+    OtherNode node;
+    ASSERT_TRUE(node.start(port(36330), {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
+
+    std::array<int, 8> during{};
+    QString protocol;
+    bool dropsDuring = true;
+    bool openDuring = true;
+    bool secondRun = false;
+    ASSERT_TRUE(play([&] {
+        if (w->CanPlay.PlayDAT_count < 1)
+            return;
+        during = states();
+        protocol = text("TB_Protocol");
+        dropsDuring = child<QGroupBox>("GB_PlayFile")->acceptDrops();
+        openDuring = button("Bt_OpenPlayFile")->isEnabled();
+        // Connect during a run that is not paused does nothing.
+        const double before = w->CanPlay.vx_start_time;
+        w->Bt_Connect_Click();
+        secondRun = secondRun || w->CanPlay.vx_start_time != before;
+    }));
+    ASSERT_TRUE(node.finished());
+    EXPECT_TRUE(messages.messages.empty()) << messages.texts().join('|').toStdString();
+
+    std::vector<Seen> seen = listener.stop();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0].id, 0x200u);
+    EXPECT_EQ(seen[1].id, 0x2ABu);
+    seen.erase(seen.begin(), seen.begin() + 2);
+    EXPECT_TRUE(sameFrames(seen, expectedOnBus(file, {0x200})));
+
+    EXPECT_EQ(during, (std::array<int, 8>{2, 0, 1, 1, 0, 0, 0, 1}));
+    EXPECT_EQ(protocol, "500k bps");
+    EXPECT_FALSE(dropsDuring);
+    EXPECT_FALSE(openDuring);
+    EXPECT_FALSE(secondRun);
+    // Back to idle.
+    EXPECT_EQ(states(), (std::array<int, 8>{1, 1, 0, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(w->CanPlay.PlayMode, 0);
+    EXPECT_EQ(w->RxFlag, 0);
+    EXPECT_TRUE(text("TB_Protocol").isEmpty());
+    EXPECT_TRUE(text("TB_Status_0").isEmpty());
+    EXPECT_TRUE(text("TB_Status_1").isEmpty());
+    EXPECT_FALSE(w->timerBattReadEnabled());
+    EXPECT_TRUE(child<QGroupBox>("GB_PlayFile")->acceptDrops());
+    EXPECT_TRUE(button("Bt_OpenPlayFile")->isEnabled());
+}
+
+TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
+{
+    const std::vector<RecordFrame> file = series(5, 1000, 100, {0x1A0});
+    ASSERT_TRUE(writeRecord(files.filePath("r.dat"), file));
+    Listener listener;
+    ASSERT_TRUE(listener.start(port(36332)));
+    ASSERT_TRUE(bringUp(port(36332), vendor()));
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("r.dat"), w->device);
+    click("Bt_Repeat");
+    ASSERT_EQ(w->CanPlay.t_RecPlay_PlayMode_Repeat, 1);
+    bool switchedOff = false;
+    ASSERT_TRUE(play([&] {
+        // In the second cycle, repeat goes off again: the run ends after it.
+        if (!switchedOff && w->CanPlay.vx_millisecond_Repeat_MAX > 0) {
+            switchedOff = true;
+            click("Bt_Repeat");
+        }
+    }));
+    ASSERT_TRUE(switchedOff);
+    const std::vector<Seen> seen = listener.stop();
+    std::vector<RecordFrame> twice = file;
+    twice.insert(twice.end(), file.begin(), file.end());
+    ASSERT_TRUE(sameFrames(seen, twice));
+    // The first frame follows the last at once, not 100 ms (a spacing) later.
+    EXPECT_LT(seen[5].ms - seen[4].ms, 50.0);
+    EXPECT_GT(seen[4].ms - seen[3].ms, 50.0);
+    // The cycle is 400 ms of playing time: first to last frame.
+    EXPECT_GE(w->CanPlay.vx_millisecond_Repeat_MAX, 399);
+    EXPECT_LT(w->CanPlay.vx_millisecond_Repeat_MAX, 450);
+    EXPECT_EQ(states()[7], 1);
+    EXPECT_EQ(button("Bt_Repeat")->property("buttonState").toInt(), 1);
+}
+
+TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPreloaded)
+{
+    // One recording in three files: times go on from file to file.
+    const QStringList names = {"CR15120713-001.dat", "CR15120713-002.dat", "CR15120713-003.dat"};
+    std::vector<std::vector<RecordFrame>> parts;
+    for (int k = 0; k < 3; ++k) {
+        parts.push_back(series(6, 300.0 * k, 40, {0x600 + k, 0x610}, uint8_t(k + 1)));
+        ASSERT_TRUE(writeRecord(files.filePath(names[k]), parts.back(), QStringLiteral("part %1").arg(k + 1)));
+    }
+    Listener listener;
+    ASSERT_TRUE(listener.start(port(36334)));
+    ASSERT_TRUE(bringUp(port(36334), vendor()));
+    setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
+    click("Bt_OpenPlayFile");
+    ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
+    EXPECT_EQ(text("TB_Play_FileName"), QStringLiteral("■フォルダ再生モード"));
+    EXPECT_EQ(text("TB_Play_FilePass"), files.path());
+    QSignalSpy preloads(child<QTimer>("Timer_File_REC_Play"), &QTimer::timeout);
+    ASSERT_TRUE(play());
+
+    ASSERT_EQ(w->CanPlay.FolderPlayMode_FN_Count, 3);
+    // The folder plays in the order it lists its files (not sorted).
+    std::vector<RecordFrame> expected;
+    for (int i = 0; i < 3; ++i) {
+        const int k = names.indexOf(w->CanPlay.FolderPlayMode_FN_List(i));
+        ASSERT_GE(k, 0);
+        expected.insert(expected.end(), parts[size_t(k)].begin(), parts[size_t(k)].end());
+    }
+    EXPECT_TRUE(sameFrames(listener.stop(), expected));
+    // The second file before the check, the third after the first switch, and a last
+    // one after the second switch that finds the list used up.
+    EXPECT_EQ(preloads.count(), 3);
+    const int last = names.indexOf(w->CanPlay.FolderPlayMode_FN_List(2));
+    EXPECT_EQ(w->device.t_LogComment, QStringLiteral("part %1").arg(last + 1));
+}
+
+// Pause for a while, then resume (with Pause, or with Connect): every later frame comes
+// that much later, and the status times do not count the pause.
+struct PauseRow
+{
+    const char *name;
+    int port;
+    int vendor;
+    const char *resumeWith;
+};
+
+class PlaybackPause : public PlaybackWindow, public ::testing::WithParamInterface<PauseRow>
+{
+};
+
+TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
+{
+    const PauseRow &row = GetParam();
+    const std::vector<RecordFrame> file = series(10, 0, 200, {0x2F0});
+    ASSERT_TRUE(writeRecord(files.filePath("p.dat"), file));
+    Listener listener;
+    ASSERT_TRUE(listener.start(row.port));
+    ASSERT_TRUE(bringUp(row.port, row.vendor));
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("p.dat"), w->device);
+    QElapsedTimer clock;
+    qint64 pausedAt = -1;
+    qint64 resumedAt = -1;
+    std::array<int, 8> whilePaused{};
+    bool monitorWhilePaused = true;
+    ASSERT_TRUE(play([&] {
+        if (pausedAt < 0 && w->CanPlay.PlayDAT_count == 4) {
+            click("Bt_Pause");
+            clock.start();
+            pausedAt = 0;
+        } else if (pausedAt >= 0 && resumedAt < 0 && clock.elapsed() >= 1000) {
+            whilePaused = states();
+            monitorWhilePaused = w->timerBattReadEnabled();
+            resumedAt = clock.elapsed();
+            click(row.resumeWith);
+        }
+    }));
+    ASSERT_GT(resumedAt, 0);
+    EXPECT_EQ(whilePaused, (std::array<int, 8>{2, 0, 1, 2, 0, 0, 0, 1}));
+    EXPECT_FALSE(monitorWhilePaused);
+
+    const std::vector<Seen> seen = listener.stop();
+    ASSERT_TRUE(sameFrames(seen, file));
+    const double pause = double(resumedAt - pausedAt);
+    for (size_t i = 1; i < seen.size(); ++i) {
+        const double expectedGap = i == 4 ? 200 + pause : 200;
+        EXPECT_NEAR(seen[i].ms - seen[i - 1].ms, expectedGap, 60) << "frame " << i;
+    }
+    EXPECT_NEAR(w->CanPlay.Pause_ON_offset_time, pause, 60);
+    EXPECT_EQ(w->CanPlay.Pause_ON_offset_time, w->CanPlay.Pause_ON_offset_time2);
+    // Playing time without the pause: first to last frame, 1800 ms.
+    const double playing = w->CanPlay.vx_millisecond - w->CanPlay.vx_start_time
+                           - w->CanPlay.Pause_ON_offset_time;
+    EXPECT_NEAR(playing, 1800, 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PlaybackPause,
+    ::testing::Values(PauseRow{"CanusbResumedByPause", 36336, 1, "Bt_Pause"},
+                      PauseRow{"CanusbResumedByConnect", 36337, 1, "Bt_Connect"},
+                      PauseRow{"InterfaceResumedByPause", 36338, 2, "Bt_Pause"},
+                      PauseRow{"InterfaceResumedByConnect", 36339, 2, "Bt_Connect"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Qt's own canbusutil, as a listener that shares no code with this program.
+TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
+{
+    std::vector<RecordFrame> file;
+    for (int dlc = 0; dlc <= 8; ++dlc) {
+        RecordFrame f = frame(0x700 + dlc, dlc * 15.0, uint8_t(dlc), {});
+        for (int k = 0; k < 8; ++k)
+            f.data[size_t(k)] = k < dlc ? uint8_t(0x10 * dlc + k) : 0;
+        file.push_back(f);
+    }
+    file.push_back(frame(0x001, 150, 15, {0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x02, 0x03, 0x04}));
+    file.push_back(frame(0x7FF, 165, 8, {0xFF, 0xFE, 0xFD, 0xFC, 0xFB, 0xFA, 0xF9, 0xF8}));
+    ASSERT_TRUE(writeRecord(files.filePath("intact.dat"), file));
+
+    QProcess canbusutil;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_LOGGING_RULES", "qt.canbus*=false");
+    canbusutil.setProcessEnvironment(env);
+    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(36340)});
+    ASSERT_TRUE(canbusutil.waitForStarted(5000));
+    settle(700);   // it hosts the bus once it listens
+
+    ASSERT_TRUE(bringUp(36340, 1));
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("intact.dat"), w->device);
+    ASSERT_TRUE(play());
+    settle(500);
+    const QByteArray out = canbusutil.readAllStandardOutput();
+    canbusutil.terminate();
+    canbusutil.waitForFinished(5000);
+
+    // "     123   [3]  11 22 33"
+    QStringList lines;
+    for (const QByteArray &l : out.split('\n'))
+        if (!l.trimmed().isEmpty())
+            lines << QString::fromLatin1(l).simplified();
+    QStringList expected;
+    for (const RecordFrame &f : expectedOnBus(file)) {
+        QString line = QStringLiteral("%1 [%2]")
+                           .arg(f.identifier, 3, 16, QLatin1Char('0'))
+                           .arg(f.dlc)
+                           .toUpper();
+        for (int k = 0; k < f.dlc; ++k)
+            line += QStringLiteral(" %1").arg(f.data[size_t(k)], 2, 16, QLatin1Char('0')).toUpper();
+        expected << line;
+    }
+    EXPECT_EQ(lines.join('\n').toStdString(), expected.join('\n').toStdString());
+}

@@ -1,6 +1,8 @@
 // The playback run: engine choice, the run itself and the pieces the variant engines share.
 #include "CAN_PlayDB.h"
 
+#include "CAN_PlayDB_Multi.h"
+#include "CAN_PlayDB_Multi_MM.h"
 #include "CAN_ReadDB.h"
 #include "CanusbPlayDevice.h"
 #include "Currency.h"
@@ -35,13 +37,15 @@ void CAN_PlayDB::Param_ALL_Clear()
 
 PlayVariant *CAN_PlayDB::multiEngine()
 {
-    // The skip-time and exclusion engine (CAN_PlayDB_Multi) is created here on first use.
+    if (!CanPlay_Multi)
+        CanPlay_Multi = std::make_unique<CAN_PlayDB_Multi>();
     return CanPlay_Multi.get();
 }
 
 PlayVariant *CAN_PlayDB::memoryEngine()
 {
-    // The memory engine (CAN_PlayDB_Multi_MM) is created here on first use.
+    if (!CanPlay_Multi_MM)
+        CanPlay_Multi_MM = std::make_unique<CAN_PlayDB_Multi_MM>();
     return CanPlay_Multi_MM.get();
 }
 

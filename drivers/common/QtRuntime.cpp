@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <future>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int virtualBusDefaultPort = 35468; // the plugin's
@@ -138,7 +140,7 @@ void QtRuntime::keepTimeZoneCached()
     // calls per frame), which caps a receiver near 50,000 frames/s. With TZ naming the
     // same file glibc reads it once; the local time is the same.
     std::call_once(m_tzOnce, [] {
-        if (!qEnvironmentVariableIsSet("TZ"))
+        if (!qEnvironmentVariableIsSet("TZ") && access("/etc/localtime", R_OK) == 0)
             qputenv("TZ", ":/etc/localtime");
     });
 }

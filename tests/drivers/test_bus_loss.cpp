@@ -77,7 +77,7 @@ TEST(DrvBusLoss, FramesThatArrivedBeforeTheLossAreStillDelivered)
     ASSERT_TRUE(waitFor([&] { return canusb_Status(b) & CANSTATUS_BUS_ERROR; }));
     CANMsg got{};
     EXPECT_EQ(canusb_Read(b, &got), ERROR_CANUSB_OK);
-    EXPECT_EQ(got.id, 0x42u);
+    EXPECT_EQ(+got.id, 0x42u);
     EXPECT_EQ(canusb_Read(b, &got), ERROR_CANUSB_NO_DEVICE);
     canusb_Close(a);
     canusb_Close(b);

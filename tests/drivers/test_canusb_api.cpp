@@ -72,7 +72,7 @@ protected:
         ASSERT_EQ(canusb_Write(a, &marker), ERROR_CANUSB_OK);
         CANMsg got{};
         ASSERT_TRUE(readWithin(b, got));
-        EXPECT_EQ(got.id, 0x7EEu);
+        EXPECT_EQ(+got.id, 0x7EEu);
     }
 
     ScopedEnv m_env{"CANUSB_ADAPTERS", twoAdapters()};
@@ -184,15 +184,15 @@ TEST_F(DrvCanusb, FramesCrossTheBusIntact)
     for (const CANMsg &want : sent) {
         CANMsg got{};
         ASSERT_TRUE(readWithin(b, got));
-        EXPECT_EQ(got.id, want.id);
-        EXPECT_EQ(got.flags, want.flags);
-        EXPECT_EQ(got.len, want.len);
+        EXPECT_EQ(+got.id, +want.id);
+        EXPECT_EQ(+got.flags, +want.flags);
+        EXPECT_EQ(+got.len, +want.len);
         if (!(want.flags & CANMSG_RTR)) {
-            EXPECT_EQ(std::memcmp(got.data, want.data, want.len), 0);
+            EXPECT_EQ(std::memcmp(got.data, want.data, +want.len), 0);
         }
         // Stamped on arrival by the monotonic clock, in ms modulo 60000.
         const uint64_t after = monotonicUs() / 1000;
-        EXPECT_LT(got.timestamp, 60000u);
+        EXPECT_LT(+got.timestamp, 60000u);
         const uint64_t sinceBefore = (got.timestamp + 60000 - before % 60000) % 60000;
         EXPECT_LE(sinceBefore, after - before);
     }
@@ -203,7 +203,7 @@ TEST_F(DrvCanusb, FramesCrossTheBusIntact)
     ASSERT_EQ(canusb_Write(b, &back), ERROR_CANUSB_OK);
     CANMsg got{};
     ASSERT_TRUE(readWithin(a, got));
-    EXPECT_EQ(got.id, 0x321u);
+    EXPECT_EQ(+got.id, 0x321u);
 }
 
 TEST_F(DrvCanusb, WithoutTheTimestampFlagTheStampIsZero)
@@ -217,7 +217,7 @@ TEST_F(DrvCanusb, WithoutTheTimestampFlagTheStampIsZero)
     CANMsg got{};
     got.timestamp = 12345;
     ASSERT_TRUE(readWithin(b, got));
-    EXPECT_EQ(got.timestamp, 0u);
+    EXPECT_EQ(+got.timestamp, 0u);
 }
 
 namespace {
@@ -322,7 +322,7 @@ TEST_F(DrvCanusb, AcceptanceFilterLetsOnlyItsIdentifierIn)
     }
     CANMsg got{};
     ASSERT_TRUE(readWithin(b, got));
-    EXPECT_EQ(got.id, 0x123u);
+    EXPECT_EQ(+got.id, 0x123u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(canusb_Read(b, &got), ERROR_CANUSB_NO_MESSAGE);
 }
@@ -336,15 +336,15 @@ TEST_F(DrvCanusb, ReadFirstTakesTheMatchAndLeavesTheRestInOrder)
     // 0x30 was sent last: once it is in, all four are.
     CANMsg got{};
     ASSERT_TRUE(waitFor([&] { return canusb_ReadFirst(b, 0x30, 0, &got) == ERROR_CANUSB_OK; }));
-    EXPECT_EQ(got.id, 0x30u);
+    EXPECT_EQ(+got.id, 0x30u);
     ASSERT_EQ(canusb_ReadFirst(b, 0x20, CANMSG_EXTENDED, &got), ERROR_CANUSB_OK);
-    EXPECT_EQ(got.flags, CANMSG_EXTENDED);
+    EXPECT_EQ(+got.flags, CANMSG_EXTENDED);
     EXPECT_EQ(canusb_ReadFirst(b, 0x40, 0, &got), ERROR_CANUSB_NO_MESSAGE);
     ASSERT_EQ(canusb_Read(b, &got), ERROR_CANUSB_OK);
-    EXPECT_EQ(got.id, 0x10u);
+    EXPECT_EQ(+got.id, 0x10u);
     ASSERT_EQ(canusb_Read(b, &got), ERROR_CANUSB_OK);
-    EXPECT_EQ(got.id, 0x20u);
-    EXPECT_EQ(got.flags, 0);
+    EXPECT_EQ(+got.id, 0x20u);
+    EXPECT_EQ(+got.flags, 0);
     EXPECT_EQ(canusb_Read(b, &got), ERROR_CANUSB_NO_MESSAGE);
 }
 
@@ -363,7 +363,7 @@ TEST_F(DrvCanusb, OverflowKeepsTheFirstFramesAndRaisesTheFifoFullBit)
         ASSERT_EQ(r, ERROR_CANUSB_OK);
         ++seq;
     }
-    ASSERT_EQ(canusb_Flush(a, FLUSH_WAIT), ERROR_CANUSB_OK);
+    ASSERT_TRUE(waitFor([&] { return canusb_Flush(a, FLUSH_WAIT) == ERROR_CANUSB_OK; }, 20000));
     ASSERT_TRUE(waitFor([&] { return canusb_Status(b) & CANSTATUS_RECEIVE_FIFO_FULL; }, 20000));
     // Reading makes room: let the last frames on their way be dropped first.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -276,10 +276,18 @@ void LiveMonitor::appendLine(int16_t id, double now)
     // A device may report a DLC up to 15 (or anything, from a broken file): the line
     // always has exactly eight byte columns.
     const int bytes = std::clamp<int32_t>(dlc, 0, 8);
+    const uint8_t latest[8] = {m_rx.CAN11_Data1(id), m_rx.CAN11_Data2(id),
+                               m_rx.CAN11_Data3(id), m_rx.CAN11_Data4(id),
+                               m_rx.CAN11_Data5(id), m_rx.CAN11_Data6(id),
+                               m_rx.CAN11_Data7(id), m_rx.CAN11_Data8(id)};
+    const uint8_t before[8] = {m_rx.CAN11_Data1_old(id), m_rx.CAN11_Data2_old(id),
+                               m_rx.CAN11_Data3_old(id), m_rx.CAN11_Data4_old(id),
+                               m_rx.CAN11_Data5_old(id), m_rx.CAN11_Data6_old(id),
+                               m_rx.CAN11_Data7_old(id), m_rx.CAN11_Data8_old(id)};
     for (int k = 1; k <= bytes; ++k) {
         const int32_t at = line.offset();
-        const uint8_t old = m_rx.dataOld(id, k);
-        const uint8_t cur = m_rx.data(id, k);
+        const uint8_t old = before[k - 1];
+        const uint8_t cur = latest[k - 1];
         const int32_t counter = m_view.byteCounter(id, k);
         if (old != cur || counter > 0) {
             m_view.setByteCounter(id, k, old != cur ? m_device.t_DataChangeColorTime

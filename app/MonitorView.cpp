@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -495,18 +496,9 @@ void MonitorView::paintLine(QPainter &painter, const QTextBlock &block,
     std::fill(m_bg.begin() + sa, m_bg.begin() + sb, -2);
 
     const QPointF origin = layout->position();
-    // A line of simple text is one glyph run with a glyph per character: its stretches
-    // are cut from that run instead of being asked of the layout one by one.
-    const QList<QGlyphRun> whole = layout->lineCount() == 1 ? layout->glyphRuns() : QList<QGlyphRun>();
     Glyphs glyphs;
-    QList<quint32> indexes;
-    QList<QPointF> positions;
-    if (whole.size() == 1) {
-        indexes = whole.front().glyphIndexes();
-        positions = whole.front().positions();
-        if (indexes.size() == n && positions.size() == n)
-            glyphs = {&whole.front(), indexes.constData(), positions.constData()};
-    }
+    if (monoGlyphs(layout, text))
+        glyphs = {&m_mono.run, m_monoIndexes.data(), m_monoPositions.data()};
     auto isSpace = [&](int c) { return text[c] == QLatin1Char(' '); };
     int c = 0;
     while (c < n) {
@@ -545,6 +537,59 @@ void MonitorView::paintLine(QPainter &painter, const QTextBlock &block,
         painter.fillRect(QRectF(origin.x() + x, origin.y() + line.y(), w, line.height()),
                          inks.highlight);
     }
+}
+
+// The table is ASCII in a fixed-pitch font: glyph i of such a line is character i, i
+// advances from the line's start. Its glyphs are set up here from a per-character table
+// rather than asked of the layout line by line, which is a good part of a paint. Any
+// other line (other characters, a proportional font, a wrapped line) is left to the
+// layout.
+bool MonitorView::monoGlyphs(const QTextLayout *layout, const QString &text)
+{
+    const int n = int(text.size());
+    if (n == 0 || layout->lineCount() != 1)
+        return false;
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    const QTextLine line = layout->lineAt(0);
+    const QFont font = document()->defaultFont();
+    const qreal ratio = devicePixelRatioF();
+    if (!m_mono.valid || m_mono.font != font || m_mono.ratio != ratio) {
+        const QList<QGlyphRun> runs = layout->glyphRuns(0, n);   // a block's layout has no text() of its own
+        if (runs.size() != 1 || runs.front().glyphIndexes().size() != n)
+            return false;   // try again on the next line
+        m_mono = Mono{};
+        m_mono.font = font;
+        m_mono.ratio = ratio;
+        m_mono.valid = true;
+        m_mono.run = runs.front();
+        const QRawFont raw = m_mono.run.rawFont();
+        QString ascii;
+        for (char16_t c = 0x20; c <= 0x7E; ++c)
+            ascii += QChar(c);
+        const QList<quint32> indexes = raw.glyphIndexesForString(ascii);
+        const QList<QPointF> advances = raw.advancesForGlyphIndexes(indexes);
+        if (indexes.size() != ascii.size() || advances.size() != ascii.size())
+            return false;
+        for (qsizetype i = 0; i < indexes.size(); ++i) {
+            if (indexes[i] == 0 || std::fabs(advances[i].x() - advances[0].x()) > 1e-3)
+                return false;
+            m_mono.index[size_t(i)] = indexes[i];
+        }
+        m_mono.usable = true;
+    }
+    if (!m_mono.usable)
+        return false;
+    const qreal advance = line.naturalTextWidth() / n;
+    m_monoIndexes.resize(size_t(n));
+    m_monoPositions.resize(size_t(n));
+    const qreal y = line.y() + line.ascent();
+    for (int i = 0; i < n; ++i) {
+        m_monoIndexes[size_t(i)] = m_mono.index[size_t(text[i].unicode() - 0x20)];
+        m_monoPositions[size_t(i)] = QPointF(line.x() + i * advance, y);
+    }
+    return true;
 }
 
 void MonitorView::drawStretch(QPainter &painter, const QTextLayout *layout, const QPointF &origin,

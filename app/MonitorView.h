@@ -4,15 +4,17 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
+#include <QGlyphRun>
 #include <QRectF>
 #include <QString>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <array>
 #include <span>
 #include <vector>
 
-class QGlyphRun;
 class QPainter;
 class QTextBlock;
 class QTextCursor;
@@ -116,6 +118,21 @@ private:
     std::vector<Piece> m_pieces;
     std::vector<int> m_pieceBegin;
     std::vector<int> m_pieceLine;   // line of each piece, while the pieces are sorted
+
+    // The glyph table of the fixed-pitch font of the live table.
+    struct Mono
+    {
+        bool valid = false;    // built for font and ratio
+        bool usable = false;   // a fixed-pitch font with every ASCII character
+        QFont font;
+        qreal ratio = 0;
+        QGlyphRun run;
+        std::array<quint32, 0x5F> index{};
+    };
+    bool monoGlyphs(const QTextLayout *layout, const QString &text);
+    Mono m_mono;
+    std::vector<quint32> m_monoIndexes;
+    std::vector<QPointF> m_monoPositions;
 
     std::vector<int> m_fg;   // scratch of paintLine
     std::vector<int> m_bg;

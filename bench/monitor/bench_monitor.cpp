@@ -292,17 +292,19 @@ int snapshot(const QString &path)
     {
         int id;
         int dlc;
-        int cycle;
-        int changeEvery;   // ticks between changes of byte 2 (0: never)
+        int cycle;       // ms
+        int changedAt;   // tick from which byte 2 holds a new value (0: never)
     };
+    // Byte 2 changes once on several identifiers at different times, so their colours
+    // stand at different points of the 3 s fade; 0B4 counts in byte 8 on every frame,
+    // 2C4 arrives late once, 43F falls silent half-way and the marker is on 1A0.
     const std::vector<Ecu> ecus = {
-        {0x0B4, 8, 20, 1},  {0x0C1, 8, 10, 0},   {0x120, 6, 50, 30}, {0x1A0, 8, 100, 60},
-        {0x1D0, 4, 100, 0}, {0x244, 8, 20, 2},   {0x2C4, 8, 50, 90}, {0x316, 3, 100, 0},
-        {0x3B7, 8, 200, 45}, {0x43F, 8, 100, 0}, {0x4A8, 5, 500, 0}, {0x520, 8, 1000, 20},
-        {0x5B0, 2, 100, 15}, {0x610, 0, 1000, 0}, {0x6F1, 8, 50, 0}, {0x7DF, 8, 100, 0}};
+        {0x0B4, 8, 20, 0},    {0x0C1, 8, 10, 0},   {0x120, 6, 50, 296},  {0x1A0, 8, 100, 282},
+        {0x1D0, 4, 100, 0},   {0x244, 8, 20, 262}, {0x2C4, 8, 50, 0},    {0x316, 3, 100, 0},
+        {0x3B7, 8, 200, 240}, {0x43F, 8, 100, 0},  {0x4A8, 5, 500, 0},   {0x520, 8, 1000, 270},
+        {0x5B0, 2, 100, 220}, {0x610, 0, 1000, 0}, {0x6F1, 8, 50, 0},    {0x7DF, 8, 100, 0}};
     const int silentId = 0x43F;
-    int tick = 0;
-    for (; tick < 300; ++tick) {
+    for (int tick = 0; tick < 300; ++tick) {
         clock += LiveMonitor::kInterval;
         for (const Ecu &e : ecus) {
             if (e.id == silentId && tick > 150)
@@ -311,11 +313,12 @@ int snapshot(const QString &path)
             if (tick % per != 0)
                 continue;
             uint8_t data[8] = {uint8_t(e.id), 0x10, 0x00, 0xFF, 0x40, 0x00, 0x3C, 0x00};
-            if (e.changeEvery && tick >= 200)
-                data[1] = uint8_t(0x10 + (tick / e.changeEvery) % 3);
-            data[7] = uint8_t(e.id == 0x0B4 ? tick & 0x0F : 0);   // a rolling counter
-            const double jitter = (e.id == 0x2C4 && tick == 290) ? 35 : 0;
-            frame(rx, e.id, e.dlc, clock, clock - 100000 + jitter, data);
+            if (e.changedAt && tick >= e.changedAt)
+                data[1] = 0x2A;
+            if (e.id == 0x0B4)
+                data[7] = uint8_t(tick & 0x0F);
+            const double late = (e.id == 0x2C4 && tick == 290) ? 35 : 0;
+            frame(rx, e.id, e.dlc, clock, clock - 100000 + late, data);
         }
         monitor.tick();
         QCoreApplication::processEvents();

@@ -112,8 +112,14 @@ void MonitorView::takeTable(const QString &text, const std::vector<ColourRange> 
     // continues on the next line, the CR LF itself is not drawn. The monitor gives its
     // ranges line by line, so the pieces are normally in order as they come.
     const size_t lines = m_lineStart.size();
-    m_pieces.clear();
-    m_pieceLine.clear();
+    const int *starts = m_lineStart.data();
+    const int *lengths = m_lineLength.data();
+    std::vector<Piece> &pieces = m_pieces;
+    std::vector<int> &pieceLine = m_pieceLine;
+    pieces.clear();
+    pieceLine.clear();
+    pieces.reserve(ranges.size());
+    pieceLine.reserve(ranges.size());
     bool ordered = true;
     size_t line = 0;
     for (const ColourRange &r : ranges) {
@@ -123,20 +129,22 @@ void MonitorView::takeTable(const QString &text, const std::vector<ColourRange> 
         const int64_t to = int64_t(r.start) + r.length;
         if (from >= size)
             continue;
-        if (!(m_lineStart[line] <= from && (line + 1 == lines || from < m_lineStart[line + 1]))) {
-            auto it = std::upper_bound(m_lineStart.begin(), m_lineStart.end(), int(from));
-            line = size_t(std::distance(m_lineStart.begin(), it)) - 1;
+        if (from < starts[line]) {
+            line = size_t(std::upper_bound(starts, starts + lines, int(from)) - starts) - 1;
+        } else {
+            while (line + 1 < lines && starts[line + 1] <= from)
+                ++line;
         }
         for (size_t l = line; l < lines && from < to; ++l) {
-            const int64_t ls = m_lineStart[l];
-            const int64_t le = ls + m_lineLength[l];
+            const int64_t ls = starts[l];
+            const int64_t le = ls + lengths[l];
             const int64_t a = std::max(from, ls);
             const int64_t b = std::min(to, le);
             if (a < b) {
-                if (!m_pieceLine.empty() && int(l) < m_pieceLine.back())
+                if (!pieceLine.empty() && int(l) < pieceLine.back())
                     ordered = false;
-                m_pieceLine.push_back(int(l));
-                m_pieces.push_back(Piece{int(a - ls), int(b - a), r.colour & 0xFFFFFF, r.background});
+                pieceLine.push_back(int(l));
+                pieces.push_back(Piece{int(a - ls), int(b - a), r.colour & 0xFFFFFF, r.background});
             }
             from = le + 2;
         }

@@ -42,7 +42,8 @@ bool InterfaceCanPlayDevice::open()
                     MsgIcon::Critical, m_params.Application_title);
         return false;
     }
-    const int32_t h = InterfaceCAN::CanOpenPort(InterfaceCAN::portName(m_ports.Interface_CAN_SelectNo));
+    const QString port = InterfaceCAN::portName(m_ports.Interface_CAN_SelectNo);
+    const int32_t h = InterfaceCAN::CanOpenPort(port);
     m_ports.Interface_CAN_Handle = QString::number(h < 0 ? -1 : h);
     if (h >= 0) {
         m_config = {};

@@ -165,7 +165,9 @@ TEST(PlayEngine, AClockWrapDuringTheRunDoesNotFreezePlayback)
 {
     const double shift = PlayClock::kWrap - 4000.0 - PlayClock::monotonicMs();
     PlayClock::setSourceForTesting(
-        [shift] { return std::fmod(PlayClock::monotonicMs() + shift + PlayClock::kWrap, PlayClock::kWrap); });
+        [shift] {
+            return std::fmod(PlayClock::monotonicMs() + shift + PlayClock::kWrap, PlayClock::kWrap);
+        });
     QTemporaryDir dir;
     const std::vector<RecordFrame> file = series(20, 0, 100, {0x111, 0x222});
     ASSERT_TRUE(writeRecord(dir.filePath("wrap.dat"), file));
@@ -372,7 +374,8 @@ TEST_P(PlayPreloadSkips, AFileSpoiltBeforeItsPreloadIsPassedOver)
     std::vector<std::vector<RecordFrame>> files;
     for (int k = 0; k < 4; ++k) {
         files.push_back(series(4, 200.0 * k, 40, {0x300 + k}, uint8_t(k + 1)));
-        ASSERT_TRUE(writeRecord(dir.filePath(QStringLiteral("CR-%1.dat").arg(k + 1)), files.back()));
+        const QString name = QStringLiteral("CR-%1.dat").arg(k + 1);
+        ASSERT_TRUE(writeRecord(dir.filePath(name), files.back()));
     }
     Listener listener;
     ASSERT_TRUE(listener.start(row.port));
@@ -510,11 +513,13 @@ TEST(PlayEngine, SentFramesAreEnteredAsReceivedOnesAndCheckedIdsAreNotSent)
     EXPECT_EQ(run.rx.CAN11_Data1(0x120), 0xB1);
     EXPECT_EQ(run.rx.CAN11_Data3(0x120), 0xB3);
     EXPECT_EQ(run.rx.CAN11_ReceivedTime_writting(0x120), 0);
-    const double delta = (run.rx.CAN11_ReceivedTime(0x120) - run.rx.CAN11_ReceivedTime_old(0x120)).toDouble();
+    const double delta =
+        (run.rx.CAN11_ReceivedTime(0x120) - run.rx.CAN11_ReceivedTime_old(0x120)).toDouble();
     EXPECT_GE(delta, 299);
     EXPECT_LT(delta, 400);
     // The playing time of the last send, on the clock the monitor reads.
-    EXPECT_NEAR(run.rx.CAN11_ReadTime_old(0x120), run.rx.CAN11_ReceivedTime(0x120).toDouble(), 0.001);
+    EXPECT_NEAR(run.rx.CAN11_ReadTime_old(0x120), run.rx.CAN11_ReceivedTime(0x120).toDouble(),
+                0.001);
 
     std::vector<Seen> seen = listener.stop();
     ASSERT_GE(seen.size(), 2u);

@@ -85,8 +85,10 @@ TEST(FolderFileList, MoreThan20000FilesOfAnyKindGiveNoFilesAndSubFoldersDoNotCou
 TEST(FolderFileList, StopsAtTheLimitAndWhenTheRunIsStopped)
 {
     QTemporaryDir dir;
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(writeRecord(dir.filePath(QStringLiteral("f%1.dat").arg(i)), series(1, 0, 1, {1})));
+    for (int i = 0; i < 5; ++i) {
+        const QString name = QStringLiteral("f%1.dat").arg(i);
+        ASSERT_TRUE(writeRecord(dir.filePath(name), series(1, 0, 1, {1})));
+    }
     ELM327_Info params;
     EXPECT_EQ(folderRecordFiles(dir.path(), params, nullptr, 3).size(), 3u);
     CAN_PlayDB play;
@@ -103,7 +105,7 @@ namespace {
 
 struct FakeVariant final : public PlayVariant
 {
-    explicit FakeVariant(QStringList &calls, QString name) : m_calls(calls), m_name(std::move(name)) {}
+    FakeVariant(QStringList &calls, QString name) : m_calls(calls), m_name(std::move(name)) {}
     void FilePlay_CANUSB(RunHost &, ELM327_Info &, CAN_ReadDB &, CANUSB &, CAN_DB &,
                          CAN_PlayDB &) override
     {
@@ -186,27 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ChoiceRow{"UnknownVendorPlaysNothing", 0, 1, 0, false, 3, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(PlayEngineChoiceMissing, WithoutTheVariantEngineNothingIsSentAndTheUserIsTold)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(writeRecord(dir.filePath("c.dat"), series(2, 0, 1, {1})));
-    EngineRun run(36398);
-    run.params.t_DisableID_Play_ON(0, 1);
-    run.targetFile(dir.path(), "c.dat");
-    ASSERT_TRUE(run.run(10000));
-    ASSERT_EQ(run.messages.messages.size(), 1u);
-    EXPECT_EQ(run.messages.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(run.host.RxFlag, 0);
-    EXPECT_TRUE(run.host.protocol.isEmpty()) << "no device was opened";
-}
-
-TEST(PlayEngineChoiceMissing, ThePreloadOfTheVariantGoesToIt)
+TEST(PlayEngineChoiceVariant, ThePreloadOfTheVariantGoesToIt)
 {
     ELM327_Info params;
     CAN_PlayDB play;
     EngineHost host(play, params);
     QStringList calls;
-    play.FolderPlayMode_PreLoadFile_Mulit(host, params);   // none yet: nothing happens
     play.CanPlay_Multi = std::make_unique<FakeVariant>(calls, "multi");
     play.FolderPlayMode_PreLoadFile_Mulit(host, params);
     EXPECT_EQ(calls, QStringList{"multi/preload"});

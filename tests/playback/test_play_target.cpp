@@ -125,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
         DropRow{"RecordFile", 36346, [](const QString &d) { return urls({local(d, "good.dat")}); },
                 1, "good.dat", false},
         DropRow{"SeveralFilesUseTheFirst", 36347,
-                [](const QString &d) { return urls({local(d, "good.dat"), local(d, "short.dat")}); },
+                [](const QString &d) {
+                    return urls({local(d, "good.dat"), local(d, "short.dat")});
+                },
                 1, "good.dat", false},
         DropRow{"Folder", 36348, [](const QString &d) { return urls({QUrl::fromLocalFile(d)}); },
                 2, "", false},
@@ -275,7 +277,8 @@ TEST_P(PlayTargetRestore, KeepsOnlyATargetThatIsStillValidAndSaysNothing)
     ELM327_Info params;
     ::PlayTarget saved;
     saved.t_RecPlay_FileType = row.kind;
-    saved.t_RecPlay_FilePath = QString(row.folder).isEmpty() ? files.path() : files.filePath(row.folder);
+    saved.t_RecPlay_FilePath =
+        QString(row.folder).isEmpty() ? files.path() : files.filePath(row.folder);
     saved.t_RecPlay_FileName = row.file;
     ASSERT_EQ(SaveSettingsFile(params, saved), 0);
 

@@ -133,7 +133,8 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
     std::vector<std::vector<RecordFrame>> parts;
     for (int k = 0; k < 3; ++k) {
         parts.push_back(series(6, 300.0 * k, 40, {0x600 + k, 0x610}, uint8_t(k + 1)));
-        ASSERT_TRUE(writeRecord(files.filePath(names[k]), parts.back(), QStringLiteral("part %1").arg(k + 1)));
+        ASSERT_TRUE(writeRecord(files.filePath(names[k]), parts.back(),
+                                QStringLiteral("part %1").arg(k + 1)));
     }
     Listener listener;
     ASSERT_TRUE(listener.start(port(36334)));

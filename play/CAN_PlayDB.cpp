@@ -56,23 +56,14 @@ void CAN_PlayDB::FilePlayMain(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx
     const int32_t vendor = params.t_select_Vender;
     if (vendor != 1 && vendor != 2)
         return;
+    // The plain loop plays only when neither exclusion nor skip-time is on, and a folder
+    // in memory mode always plays from memory.
     PlayVariant *variant = nullptr;
-    bool needsVariant = true;
     if (params.t_MM_Mode == 0 || t_RecPlay_FileType == 1) {
         if (params.t_SkipTimeON == 1 || IsPlayExclusionEnabled(params) == 1)
             variant = multiEngine();
-        else
-            needsVariant = false;
     } else {
         variant = memoryEngine();
-    }
-    if (needsVariant && !variant) {
-        // Playing with the plain loop would send identifiers the user has excluded.
-        showMessage(QStringLiteral("この再生モード（ID除外・時間スキップ・メモリ再生）は"
-                                   "\r\nこのバージョンでは使用できません。"),
-                    MsgIcon::Information, params.Application_title);
-        host.RxFlag = 0;
-        return;
     }
     if (vendor == 1) {
         if (variant)
@@ -431,7 +422,8 @@ void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)
 {
     FrameBuffer &idle = PlayDAT_Select_ch != 1 ? m_ch1 : m_ch2;
     const auto wrap = [this] {
-        if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count && t_RecPlay_PlayMode_Repeat == 1)
+        if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count
+            && t_RecPlay_PlayMode_Repeat == 1)
             FolderPlayMode_FN_Count_Now = 0;
     };
     wrap();
@@ -442,7 +434,8 @@ void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)
                             && FolderPlayMode_FN_Count_Now >= 0
                             && FolderPlayMode_FN_Count_Now < FolderPlayMode_FN_Count;
          ++tried) {
-        const int32_t result = LoadRecordFile(folderFilePath(FolderPlayMode_FN_Count_Now), params, idle);
+        const QString path = folderFilePath(FolderPlayMode_FN_Count_Now);
+        const int32_t result = LoadRecordFile(path, params, idle);
         if (result == 0 && idle[0].identifier >= 1)
             return;
         idle[0].identifier = 0;

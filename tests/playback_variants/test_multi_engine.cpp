@@ -1,0 +1,207 @@
+// The exclusion and skip-time engine on a private virtual bus, with cansim listening.
+#include "CAN_PlayDB_Multi.h"
+#include "VariantRun.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace playtest;
+
+namespace {
+
+std::vector<uint32_t> ids(const std::vector<Seen> &seen)
+{
+    std::vector<uint32_t> out;
+    for (const Seen &s : seen)
+        out.push_back(s.id);
+    return out;
+}
+
+} // namespace
+
+// ---- Exclusion ranges ------------------------------------------------------------------------
+
+struct RangeRow
+{
+    const char *name;
+    int port;
+    int vendor;
+    int32_t start;
+    int32_t end;
+    std::vector<uint32_t> onWire;
+};
+
+class MultiExclusion : public ::testing::TestWithParam<RangeRow>
+{
+};
+
+TEST_P(MultiExclusion, SendsOnlyWhatNoEnabledRangeHolds)
+{
+    const RangeRow &row = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeRecord(dir.filePath("r.dat"),
+                            {frame(0x0FF, 0, 1, {1}), frame(0x100, 10, 1, {2}),
+                             frame(0x1FF, 20, 1, {3}), frame(0x200, 30, 1, {4})}));
+    Listener listener;
+    ASSERT_TRUE(listener.start(row.port));
+    EngineRun run(row.port);
+    run.params.t_select_Vender = row.vendor;
+    excludeRange(run.params, 3, row.start, row.end);
+    run.targetFile(dir.path(), "r.dat");
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(run.messages.messages.empty()) << run.messages.texts().join('|').toStdString();
+    EXPECT_EQ(ids(listener.stop()), row.onWire);
+    // Excluded frames are not entered as sent either.
+    for (int16_t id : {0x100, 0x1FF}) {
+        if (std::find(row.onWire.begin(), row.onWire.end(), uint32_t(id)) != row.onWire.end())
+            continue;
+        EXPECT_EQ(run.rx.CAN11_Received(id), 0) << std::hex << id;
+    }
+    EXPECT_NE(run.play.CanPlay_Multi, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MultiExclusion,
+    ::testing::Values(RangeRow{"BoundsInclusiveUsb", 36400, 1, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"BoundsInclusiveInterface", 36401, 2, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"SingleId", 36402, 1, 0x1FF, 0x1FF, {0x0FF, 0x100, 0x200}},
+                      RangeRow{"ReversedRangeExcludesNothing", 36403, 1, 0x1FF, 0x100,
+                               {0x0FF, 0x100, 0x1FF, 0x200}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(MultiEngine, AFileThatBeginsWithExcludedFramesStartsAtItsFirstKeptFrameOwnTime)
+{
+    QTemporaryDir dir;
+    std::vector<RecordFrame> file;
+    // 3000 excluded frames (past the scan's yields) over the first 900 ms.
+    for (int i = 0; i < 3000; ++i)
+        file.push_back(frame(0x150, 5000 + 0.3 * i, 1, {uint8_t(i)}));
+    file.push_back(frame(0x300, 6000, 1, {0xA1}));
+    file.push_back(frame(0x150, 6010, 1, {0xEE}));
+    file.push_back(frame(0x301, 6100, 1, {0xA2}));
+    ASSERT_TRUE(writeRecord(dir.filePath("late.dat"), file));
+    Listener listener;
+    ASSERT_TRUE(listener.start(36404));
+    EngineRun run(36404);
+    excludeRange(run.params, 0, 0x150, 0x150);
+    run.targetFile(dir.path(), "late.dat");
+    ASSERT_TRUE(run.run());
+    EXPECT_EQ(ids(listener.stop()), (std::vector<uint32_t>{0x300, 0x301}));
+    auto *engine = static_cast<CAN_PlayDB_Multi *>(run.play.CanPlay_Multi.get());
+    EXPECT_EQ(engine->PlayDAT_StartIndex, 3000);
+    // Due 1000 ms after record 0, not at once.
+    EXPECT_GE(sentAt(run, 0x300), 1000);
+    EXPECT_LT(sentAt(run, 0x300), 1150);
+    EXPECT_NEAR(sentAt(run, 0x301) - sentAt(run, 0x300), 100, 40);
+}
+
+TEST(MultiEngine, AFileOfExcludedFramesOnlyPlaysNothingAndSkipsTheBusCheck)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeRecord(dir.filePath("all.dat"), series(50, 0, 1, {0x120, 0x130})));
+    Listener listener;
+    ASSERT_TRUE(listener.start(36405));
+    EngineRun run(36405);
+    excludeRange(run.params, 7, 0x100, 0x1FF);
+    run.targetFile(dir.path(), "all.dat");
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(listener.stop().empty());
+    EXPECT_FALSE(run.host.statusLog.contains(QStringLiteral("CANバスのチェック中")));
+    EXPECT_EQ(run.host.RxFlag, 0);
+}
+
+// ---- Skip-time at file switches ------------------------------------------------------------
+
+struct GapRow
+{
+    const char *name;
+    int port;
+    double gapMs;
+    int32_t threshold;
+    bool skipped;
+};
+
+class MultiSkipTime : public ::testing::TestWithParam<GapRow>
+{
+};
+
+// Three files, each two frames 100 ms apart, with the gap of the row between them.
+TEST_P(MultiSkipTime, LongGapsArePlayedBackToBackShortOnesAsRecorded)
+{
+    const GapRow &row = GetParam();
+    QTemporaryDir dir;
+    const auto listed = writeListedFolder(dir.path(), 3, [&](int i) {
+        const double start = 1000 + i * (100 + row.gapMs);
+        return std::vector<RecordFrame>{frame(0x101 + i, start, 1, {uint8_t(i)}),
+                                        frame(0x111 + i, start + 100, 1, {uint8_t(i)})};
+    });
+    ASSERT_EQ(listed.size(), 3u);
+    Listener listener;
+    ASSERT_TRUE(listener.start(row.port));
+    EngineRun run(row.port);
+    preloadAsTheWindowDoes(run);
+    run.params.t_SkipTimeON = 1;
+    run.params.t_SkipTime_Value = row.threshold;
+    run.targetFolder(dir.path());
+    ASSERT_TRUE(run.run(30000)) << "the gaps were waited for";
+    EXPECT_EQ(ids(listener.stop()),
+              (std::vector<uint32_t>{0x101, 0x111, 0x102, 0x112, 0x103, 0x113}));
+    for (int16_t i = 0; i < 3; ++i) {
+        // Every file keeps its own spacing.
+        EXPECT_NEAR(sentAt(run, 0x111 + i) - sentAt(run, 0x101 + i), 100, 40) << i;
+        if (i == 0)
+            continue;
+        const double gap = sentAt(run, 0x101 + i) - sentAt(run, 0x110 + i);
+        if (row.skipped) {
+            EXPECT_LT(gap, 40) << i;
+        } else {
+            // Measured from when the previous frame actually left, which may be late.
+            EXPECT_GE(gap, row.gapMs - 30) << i;
+            EXPECT_LT(gap, row.gapMs + 60) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MultiSkipTime,
+    ::testing::Values(GapRow{"TenMinutes", 36410, 600000, 300, true},
+                      GapRow{"AboveThreshold", 36411, 500, 300, true},
+                      GapRow{"BelowThreshold", 36412, 200, 300, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(MultiEngine, SkipTimeDoesNotTouchASingleFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeRecord(dir.filePath("one.dat"),
+                            {frame(0x101, 0, 1, {1}), frame(0x102, 700, 1, {2})}));
+    Listener listener;
+    ASSERT_TRUE(listener.start(36413));
+    EngineRun run(36413);
+    run.params.t_SkipTimeON = 1;
+    run.params.t_SkipTime_Value = 300;
+    run.targetFile(dir.path(), "one.dat");
+    ASSERT_TRUE(run.run());
+    EXPECT_EQ(listener.stop().size(), 2u);
+    EXPECT_NEAR(sentAt(run, 0x102) - sentAt(run, 0x101), 700, 40);
+}
+
+TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
+{
+    QTemporaryDir dir;
+    // Listed order: excluded-only, kept, excluded-only, kept.
+    const auto listed = writeListedFolder(dir.path(), 4, [](int i) {
+        if (i % 2 == 0)
+            return series(1500, 0, 0.1, {0x180}, uint8_t(i));
+        return std::vector<RecordFrame>{frame(0x180, 0, 1, {9}), frame(0x200 + i, 5, 1, {uint8_t(i)})};
+    });
+    ASSERT_EQ(listed.size(), 4u);
+    Listener listener;
+    ASSERT_TRUE(listener.start(36414));
+    EngineRun run(36414);
+    preloadAsTheWindowDoes(run);
+    excludeRange(run.params, 0, 0x180, 0x180);
+    run.targetFolder(dir.path());
+    ASSERT_TRUE(run.run());
+    EXPECT_EQ(ids(listener.stop()), (std::vector<uint32_t>{0x201, 0x203}));
+}

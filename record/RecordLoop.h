@@ -59,6 +59,7 @@ private:
     bool start(RecordDevice &device, ELM327_Info &params, CAN_ReadDB &rx);
     void receive(RecordDevice &device, ELM327_Info &params, CAN_ReadDB &rx,
                  const Exclusion *excluded);
+    static void restWhileIdle();
     void take(const ReceivedFrame &frame, bool save, ELM327_Info &params, CAN_ReadDB &rx);
     void writeActiveBuffer(ELM327_Info &params, int frames);
     void finish(RecordDevice &device, ELM327_Info &params, bool resolutionRaised);

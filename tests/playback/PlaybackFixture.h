@@ -124,11 +124,19 @@ inline std::vector<Seen> readListenLog(const QString &path)
 class Listener
 {
 public:
-    bool start(int port)
+    // With a count, cansim ends by itself once that many frames have come.
+    bool start(int port, int count = 0)
     {
         m_log = m_dir.filePath(QStringLiteral("listen.log"));
-        return m_run.start({"--mode", "listen", "--interface", busUrl(port), "--log", m_log},
+        return m_run.start({"--mode", "listen", "--interface", busUrl(port), "--log", m_log,
+                            "--count", QString::number(count)},
                            m_dir.filePath(QStringLiteral("listen.ready")));
+    }
+    // For a counted listener: waits (up to timeoutMs) for it to have them all.
+    std::vector<Seen> waitForAll(int timeoutMs)
+    {
+        m_run.waitForExit(timeoutMs);
+        return stop(0);
     }
     // Gives the last frames time to arrive, ends cansim (which flushes its log) and reads it.
     std::vector<Seen> stop(int settleMs = 300)

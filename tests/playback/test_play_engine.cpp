@@ -44,6 +44,11 @@ struct IdRow
     bool extended;
 };
 
+void PrintTo(const IdRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlayIdentifiers : public ::testing::TestWithParam<IdRow>
 {
 };
@@ -113,6 +118,11 @@ struct EndRow
     int endAt;   // index of the ending record
 };
 
+void PrintTo(const EndRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlayEndOfData : public ::testing::TestWithParam<EndRow>
 {
 };
@@ -149,11 +159,11 @@ TEST(PlayEngine, AFullBufferOf20001FramesPlaysEveryFrameAndEnds)
     const std::vector<RecordFrame> file = series(FrameBuffer::kSlots, 0, 0, {0x321});
     ASSERT_TRUE(writeRecord(dir.filePath("full.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36307));
+    ASSERT_TRUE(listener.start(36307, FrameBuffer::kSlots));
     EngineRun run(36307);
     run.targetFile(dir.path(), "full.dat");
     ASSERT_TRUE(run.run(60000));
-    const std::vector<Seen> seen = listener.stop(1000);
+    const std::vector<Seen> seen = listener.waitForAll(30000);
     EXPECT_TRUE(sameFrames(seen, file));
     EXPECT_EQ(run.play.PlayDAT_count, 0);
 }
@@ -276,6 +286,11 @@ struct FailRow
     QString message;
 };
 
+void PrintTo(const FailRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlayDeviceFailure : public ::testing::TestWithParam<FailRow>
 {
 };
@@ -362,6 +377,11 @@ struct SpoilRow
     int port;
     std::function<void(const QString &path)> spoil;
 };
+
+void PrintTo(const SpoilRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 class PlayPreloadSkips : public ::testing::TestWithParam<SpoilRow>
 {

@@ -135,6 +135,11 @@ struct ChoiceRow
     const char *engine;   // "multi/usb" …, "plain" (this engine), "" (nothing)
 };
 
+void PrintTo(const ChoiceRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlayEngineChoice : public ::testing::TestWithParam<ChoiceRow>
 {
 };

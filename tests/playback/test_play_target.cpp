@@ -68,6 +68,11 @@ struct DropRow
     bool rejected;       // the message is shown
 };
 
+void PrintTo(const DropRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlayTargetDrops : public TargetWindow, public ::testing::WithParamInterface<DropRow>
 {
 };
@@ -264,6 +269,11 @@ struct RestoreRow
     const char *folder;    // relative to the files folder ("" = itself)
     bool keep;
 };
+
+void PrintTo(const RestoreRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 class PlayTargetRestore : public TargetWindow, public ::testing::WithParamInterface<RestoreRow>
 {

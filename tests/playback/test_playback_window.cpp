@@ -173,6 +173,11 @@ struct PauseRow
     const char *resumeWith;
 };
 
+void PrintTo(const PauseRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class PlaybackPause : public PlaybackWindow, public ::testing::WithParamInterface<PauseRow>
 {
 };

@@ -3,15 +3,20 @@
 // by its Connect button, with the live monitor's timer running, on a private virtual bus;
 // cansim listens and logs each frame's arrival on CLOCK_MONOTONIC, the engine's clock.
 // A frame's deviation is its arrival less its scheduled time: the run's start (the
-// engine's vx_millisecond_Repeat) plus its time less the first frame's.
+// engine's vx_millisecond_Repeat) plus its time less the first frame's. A last phase sends
+// the 9k schedule straight to the driver from a busy loop, without engine or monitor, so the
+// share of the driver, the virtual bus and the listener can be told apart.
 //
 // Last line: RESULT p99_ms_1k=… max_ms_1k=… p99_ms_9k=… max_ms_9k=… drift_ms_9k=… lost=N
 // cpu_pct_9k=… (drift: mean deviation of the last tenth of the 9k frames less that of the
 // first tenth; cpu: this process's CPU time over the playing time of the 9k run, 100 = one
 // core).
 
+#include "CANUSB.h"
 #include "Form1.h"
 #include "FrameBuffer.h"
+#include "MessagePump.h"
+#include "PlayClock.h"
 #include "RecordFormat.h"
 #include "RecordTrailer.h"
 
@@ -163,6 +168,33 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
+// The same 9k schedule written straight to the driver from a busy loop, without the
+// engine and without the monitor: what the driver, the virtual bus and the listener cost
+// on their own.
+double sendRaw(const Rate &rate)
+{
+    const int32_t handle = CANUSB::canusb_Open(QStringLiteral("BENCHUSB"), CANUSB::CAN_BAUD_1M, 0,
+                                               0xFFFFFFFFu, CANUSB::CANUSB_FLAG_TIMESTAMP);
+    if (handle < 1)
+        return std::nan("");
+    const double origin = std::floor(PlayClock::monotonicMs()) + 100;
+    for (int i = 0; i < kFrames; ++i) {
+        const double due = origin + std::floor(double(i) * 1000.0 / rate.framesPerSecond);
+        while (PlayClock::monotonicMs() < due)
+            pumpMessages();
+        CANUSB::CANMsg m;
+        m.id = uint32_t(0x100 + i % kIds);
+        m.len = 8;
+        const uint8_t data[8] = {uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i >> 24),
+                                 rate.tag, 0xA5, 0x5A, uint8_t(i % kIds)};
+        std::copy(std::begin(data), std::end(data), m.data);
+        CANUSB::canusb_Write(handle, &m);
+    }
+    QThread::msleep(200);
+    CANUSB::canusb_Close(handle);
+    return origin;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -248,6 +280,9 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
 
+    const Rate raw{9000, 0x77, QString()};
+    origin[raw.tag] = sendRaw(raw);
+
     waitFor([] { return false; }, 500);
     listener.terminate();
     listener.waitForFinished(10000);
@@ -265,6 +300,12 @@ int main(int argc, char **argv)
                     "max %.3f drift %.3f\n",
                     r.framesPerSecond, s.received, kFrames, s.min, s.p50, s.p99, s.max, s.drift);
     }
+    const auto rawFound = runs.find(raw.tag);
+    const Stats r = measure(rawFound == runs.end() ? std::vector<Arrival>{} : rawFound->second,
+                            origin[raw.tag], raw);
+    std::printf("transport alone, 9000 frames/s from a busy loop straight to the driver: "
+                "received %d; deviation ms p50 %.3f p99 %.3f max %.3f\n",
+                r.received, r.p50, r.p99, r.max);
     std::printf("RESULT p99_ms_1k=%.3f max_ms_1k=%.3f p99_ms_9k=%.3f max_ms_9k=%.3f "
                 "drift_ms_9k=%.3f lost=%d cpu_pct_9k=%.1f\n",
                 stats[1].p99, stats[1].max, stats[9].p99, stats[9].max, stats[9].drift, lost,

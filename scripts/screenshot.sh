@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 out=${1:-docs/main-window.png}
 wait_s=${2:-4}
 bin=build/bin
-port=36999
+port=26999
 bus="virtualcan:tcp://127.0.0.1:$port/can0"
 export CANUSB_ADAPTERS="A1B2C3D4=$bus"
 export IFCAN_PORTS="1=$bus:PCI-485220"

@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kFiles = 200;
-constexpr int kPort = 36490;
+constexpr int kPort = 26490;
 
 class BenchHost final : public RunHost
 {

@@ -53,8 +53,8 @@ QStringList items(Form1 &w)
 
 TEST_F(Form1Startup, FirstStartShowsDefaultsAndBothKindsOfDevice)
 {
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST1=" + bus(36101)).toUtf8());
-    ScopedEnv ports("IFCAN_PORTS", ("3=" + bus(36101) + ":PCI-485220").toUtf8());
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST1=" + bus(26101)).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", ("3=" + bus(26101) + ":PCI-485220").toUtf8());
     Form1 w;
     ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
     EXPECT_TRUE(messages.messages.empty());
@@ -88,8 +88,8 @@ TEST_F(Form1Startup, OnlyTheInterfaceDriverGivesOnlyBoards)
     QTemporaryDir drivers;
     QFile::link(paths::join(paths::programFolder(), "libIFCan.so"), drivers.path() + "/libIFCan.so");
     ScopedEnv driverDir("CANKESTROVA_DRIVER_DIR", drivers.path().toUtf8());
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST2=" + bus(36102)).toUtf8());
-    ScopedEnv ports("IFCAN_PORTS", ("1=" + bus(36102) + ";2=" + bus(36102)).toUtf8());
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST2=" + bus(26102)).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", ("1=" + bus(26102) + ";2=" + bus(26102)).toUtf8());
     Form1 w;
     ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
     const QStringList list = items(w);
@@ -145,7 +145,7 @@ TEST_F(Form1Startup, MissingDriversRefuseToStart)
 
 TEST_F(Form1Startup, ClosingIsRefusedDuringARunAndSavesAfterwards)
 {
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST3=" + bus(36103)).toUtf8());
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST3=" + bus(26103)).toUtf8());
     ScopedEnv ports("IFCAN_PORTS", "");
     {
         Form1 w;
@@ -173,7 +173,7 @@ TEST_F(Form1Startup, SecondInstanceEndsAtOnceWithoutAWindow)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("CANUSB_ADAPTERS", "VCANTEST4=" + bus(36104));
+    env.insert("CANUSB_ADAPTERS", "VCANTEST4=" + bus(26104));
     env.insert("IFCAN_PORTS", "");
     QProcess first;
     first.setProcessEnvironment(env);

@@ -62,10 +62,10 @@ TEST_F(RealDrivers, UnconfiguredTheAdapterDriverOffersItsOneVirtualAdapter)
 
 TEST_F(RealDrivers, ConfiguredDevicesAreListedInOrder)
 {
-    host(47202);
-    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(47201) + ";XYZ98765=" + busAt(47201));
-    ScopedEnv ports("IFCAN_PORTS", "200=" + busAt(47202) + ":4851/8340;3=" + busAt(47202)
-                                       + ":CPZ-485220;17=" + busAt(47202) + ":CPZ-485220");
+    host(27202);
+    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27201) + ";XYZ98765=" + busAt(27201));
+    ScopedEnv ports("IFCAN_PORTS", "200=" + busAt(27202) + ":4851/8340;3=" + busAt(27202)
+                                       + ":CPZ-485220;17=" + busAt(27202) + ":CPZ-485220");
     EXPECT_EQ(DeviceSearch::searchCanUsb(m_canUsb, m_canDb), 2);
     PumpCounter pumps;
     EXPECT_EQ(DeviceSearch::searchInterfaceCan(m_ifcan, m_ports), 3);
@@ -102,9 +102,9 @@ TEST_F(RealDrivers, FortyConfiguredAdaptersStopAtThirty)
 
 TEST_F(RealDrivers, CheckingAnAdapterOpensItAndShowsTheDriverVersion)
 {
-    host(47206);
-    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(47206) + ";XYZ98765=" + busAt(47206));
-    ScopedEnv ports("IFCAN_PORTS", "9=" + busAt(47206) + ":PCI-485202");
+    host(27206);
+    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27206) + ";XYZ98765=" + busAt(27206));
+    ScopedEnv ports("IFCAN_PORTS", "9=" + busAt(27206) + ":PCI-485202");
     DeviceSearch::searchCanUsb(m_canUsb, m_canDb);
     DeviceSearch::searchInterfaceCan(m_ifcan, m_ports);
 
@@ -136,12 +136,12 @@ TEST_F(RealDrivers, CheckingAnAdapterOpensItAndShowsTheDriverVersion)
 
 TEST_F(RealDrivers, AnAdapterTheDriverNoLongerOffersFailsTheCheck)
 {
-    host(47209);
+    host(27209);
     {
-        ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(47209));
+        ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27209));
         DeviceSearch::searchCanUsb(m_canUsb, m_canDb);
     }
-    ScopedEnv adapters("CANUSB_ADAPTERS", "OTHER0001=" + busAt(47209));
+    ScopedEnv adapters("CANUSB_ADAPTERS", "OTHER0001=" + busAt(27209));
     m_device.t_CmbBOX_device_SelectNo = 1;
     QString text;
     EXPECT_LT(DeviceSearch::checkSelectedDevice(m_device, m_canUsb, m_canDb, m_ifcan, m_ports,
@@ -152,7 +152,7 @@ TEST_F(RealDrivers, AnAdapterTheDriverNoLongerOffersFailsTheCheck)
 
 TEST_F(RealDrivers, AdapterFramesCrossTheBusBothWays)
 {
-    const int port = 47210;
+    const int port = 27210;
     host(port);
     QTemporaryDir &dir = m_dir;
     ScopedEnv adapters("CANUSB_ADAPTERS", "RT00001=" + busAt(port));
@@ -202,7 +202,7 @@ TEST_F(RealDrivers, AdapterFramesCrossTheBusBothWays)
 
 TEST_F(RealDrivers, InterfaceFramesCrossTheBusBothWays)
 {
-    const int port = 47211;
+    const int port = 27211;
     host(port);
     QTemporaryDir &dir = m_dir;
     ScopedEnv ports("IFCAN_PORTS", "5=" + busAt(port) + ":PCI-485220");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "free_port.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -18,9 +20,7 @@ namespace drivertest {
 
 inline uint16_t freePort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return uint16_t(freeTestPort());
 }
 
 inline std::string busUrl(uint16_t port, int channel = 0)

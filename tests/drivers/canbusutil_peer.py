@@ -13,6 +13,8 @@ import sys
 import threading
 import time
 
+from testport import free_port
+
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 failures = 0
@@ -123,9 +125,7 @@ def main():
     if not os.path.exists(program):
         print(f"skipped: no {program}")
         sys.exit(SKIP)
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
+    port = free_port()
     bus = f"tcp://127.0.0.1:{port}/can0"
     listener = Listener(program, bus)
     try:

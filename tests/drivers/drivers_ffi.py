@@ -7,9 +7,10 @@ usage: drivers_ffi.py LIBCANUSBDRV LIBIFCAN MODE
 """
 import ctypes
 import os
-import socket
 import sys
 import time
+
+from testport import free_port
 
 failures = 0
 
@@ -84,12 +85,6 @@ def wait_for(poll, timeout=3.0):
             return True
         time.sleep(0.001)
     return False
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def default_devices(usb, ifc):

@@ -4,11 +4,7 @@
    nobody uses. */
 #include "IFCan.h"
 #include "canusbdrv.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "free_port.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -51,25 +47,10 @@ static int ifcanReceive(int32_t h, CAN_MESSAGE *msg)
     return 0;
 }
 
-static int freePort(void)
-{
-    struct sockaddr_in address;
-    memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0 || bind(fd, (struct sockaddr *)&address, size) != 0
-        || getsockname(fd, (struct sockaddr *)&address, &size) != 0)
-        return 0;
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 int main(void)
 {
     char bus[64];
-    snprintf(bus, sizeof bus, "tcp://127.0.0.1:%d/can0", freePort());
+    snprintf(bus, sizeof bus, "tcp://127.0.0.1:%d/can0", freeTestPort());
     char value[512];
     snprintf(value, sizeof value, "NOAPP001=virtualcan:%s;NOAPP002=virtualcan:%s", bus, bus);
     setenv("CANUSB_ADAPTERS", value, 1);

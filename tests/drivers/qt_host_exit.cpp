@@ -3,9 +3,9 @@
 // still stop their threads and let the process end, without a crash or a hang.
 #include "IFCan.h"
 #include "canusbdrv.h"
+#include "free_port.h"
 
 #include <QCoreApplication>
-#include <QTcpServer>
 
 #include <chrono>
 #include <cstdio>
@@ -16,10 +16,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::string bus = "tcp://127.0.0.1:" + std::to_string(probe.serverPort()) + "/can0";
-    probe.close();
+    const std::string bus = "tcp://127.0.0.1:" + std::to_string(freeTestPort()) + "/can0";
     setenv("CANUSB_ADAPTERS", ("QTEXIT01=virtualcan:" + bus).c_str(), 1);
     setenv("IFCAN_PORTS", ("1=virtualcan:" + bus).c_str(), 1);
 

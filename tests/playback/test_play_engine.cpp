@@ -101,11 +101,11 @@ TEST_P(PlayIdentifiers, OnlyWhatTheFormatCarriesGoesOutAndNothingAbove7FFReaches
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayIdentifiers,
     ::testing::Values(
-        IdRow{"CanusbStandard", 36300, 1, 0, {0x100, 0x7FF, 0x123}, false},
-        IdRow{"CanusbExtended", 36301, 1, 0x80, {0x100, 0x7FF, 0x800, 0x1FFFFFFF, 0x123}, true},
+        IdRow{"CanusbStandard", 26300, 1, 0, {0x100, 0x7FF, 0x123}, false},
+        IdRow{"CanusbExtended", 26301, 1, 0x80, {0x100, 0x7FF, 0x800, 0x1FFFFFFF, 0x123}, true},
         // Only the extended bit of the setting reaches the flags: no remote frames.
-        IdRow{"CanusbStrayFlagBits", 36302, 1, 0x40, {0x100, 0x7FF, 0x123}, false},
-        IdRow{"InterfaceAlwaysStandard", 36303, 2, 0x80, {0x100, 0x7FF, 0x123}, false}),
+        IdRow{"CanusbStrayFlagBits", 26302, 1, 0x40, {0x100, 0x7FF, 0x123}, false},
+        IdRow{"InterfaceAlwaysStandard", 26303, 2, 0x80, {0x100, 0x7FF, 0x123}, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Where the data of a buffer ends ------------------------------------------------------
@@ -147,9 +147,9 @@ TEST_P(PlayEndOfData, AnIdentifierBelowOneEndsTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PlayEndOfData,
-                         ::testing::Values(EndRow{"FirstRecordZero", 36304, 0, 0},
-                                           EndRow{"ZeroInTheMiddle", 36305, 0, 3},
-                                           EndRow{"NegativeInTheMiddle", 36306, -5, 2}),
+                         ::testing::Values(EndRow{"FirstRecordZero", 26304, 0, 0},
+                                           EndRow{"ZeroInTheMiddle", 26305, 0, 3},
+                                           EndRow{"NegativeInTheMiddle", 26306, -5, 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PlayEngine, AFullBufferOf20001FramesPlaysEveryFrameAndEnds)
@@ -159,8 +159,8 @@ TEST(PlayEngine, AFullBufferOf20001FramesPlaysEveryFrameAndEnds)
     const std::vector<RecordFrame> file = series(FrameBuffer::kSlots, 0, 0, {0x321});
     ASSERT_TRUE(writeRecord(dir.filePath("full.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36307, FrameBuffer::kSlots));
-    EngineRun run(36307);
+    ASSERT_TRUE(listener.start(26307, FrameBuffer::kSlots));
+    EngineRun run(26307);
     run.targetFile(dir.path(), "full.dat");
     ASSERT_TRUE(run.run(60000));
     const std::vector<Seen> seen = listener.waitForAll(30000);
@@ -182,8 +182,8 @@ TEST(PlayEngine, AClockWrapDuringTheRunDoesNotFreezePlayback)
     const std::vector<RecordFrame> file = series(20, 0, 100, {0x111, 0x222});
     ASSERT_TRUE(writeRecord(dir.filePath("wrap.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36308));
-    EngineRun run(36308);
+    ASSERT_TRUE(listener.start(26308));
+    EngineRun run(26308);
     run.targetFile(dir.path(), "wrap.dat");
     const bool ended = run.run(20000);
     PlayClock::setSourceForTesting({});
@@ -239,8 +239,8 @@ TEST(PlayEngine, ARecordWithoutARealTimeIsDueAtOnce)
     file[2].time = std::numeric_limits<double>::infinity();
     ASSERT_TRUE(writeRecord(dir.filePath("nan.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36309));
-    EngineRun run(36309);
+    ASSERT_TRUE(listener.start(26309));
+    EngineRun run(26309);
     run.targetFile(dir.path(), "nan.dat");
     EXPECT_TRUE(run.run(15000)) << "a time that is not a number held the run";
     EXPECT_TRUE(sameFrames(listener.stop(), file));
@@ -256,8 +256,8 @@ TEST(PlayEngine, APauseResumedBeforeTheEngineSawItCostsOnlyItsOwnLength)
     const std::vector<RecordFrame> file = series(10, 0, 100, {0x42});
     ASSERT_TRUE(writeRecord(dir.filePath("p.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36310));
-    EngineRun run(36310);
+    ASSERT_TRUE(listener.start(26310));
+    EngineRun run(26310);
     run.targetFile(dir.path(), "p.dat");
     bool pressed = false;
     run.host.onTick = [&] {
@@ -324,12 +324,12 @@ TEST_P(PlayDeviceFailure, ShowsTheVendorsMessageAndEndsTheRun)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayDeviceFailure,
-    ::testing::Values(FailRow{"CanusbAbsent", 36311, 1, 2, false, kDeviceFailureUsb},
-                      FailRow{"InterfaceAbsent", 36312, 2, 2, false, kDeviceFailureIf},
-                      FailRow{"Interface800k", 36313, 2, 1, true, kUnsupportedRate},
-                      FailRow{"Interface20k", 36314, 2, 6, true, kUnsupportedRate},
-                      FailRow{"Interface10k", 36315, 2, 7, true, kUnsupportedRate},
-                      FailRow{"CanusbRateFromADamagedSettingsFile", 36319, 1, 8, true,
+    ::testing::Values(FailRow{"CanusbAbsent", 26311, 1, 2, false, kDeviceFailureUsb},
+                      FailRow{"InterfaceAbsent", 26312, 2, 2, false, kDeviceFailureIf},
+                      FailRow{"Interface800k", 26313, 2, 1, true, kUnsupportedRate},
+                      FailRow{"Interface20k", 26314, 2, 6, true, kUnsupportedRate},
+                      FailRow{"Interface10k", 26315, 2, 7, true, kUnsupportedRate},
+                      FailRow{"CanusbRateFromADamagedSettingsFile", 26319, 1, 8, true,
                               kUnsupportedRate}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -342,7 +342,7 @@ class PlayDeviceLost : public ::testing::TestWithParam<int>
 TEST_P(PlayDeviceLost, EndsTheRunWithTheDeviceMessage)
 {
     const int vendor = GetParam();
-    const int port = 36316 + vendor - 1;
+    const int port = 26316 + vendor - 1;
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("long.dat"), series(200, 0, 50, {0x77})));
     BusHost busHost;
@@ -425,19 +425,19 @@ TEST_P(PlayPreloadSkips, AFileSpoiltBeforeItsPreloadIsPassedOver)
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayPreloadSkips,
     ::testing::Values(
-        SpoilRow{"Vanished", 36318, [](const QString &p) { QFile::remove(p); }},
-        SpoilRow{"Truncated", 36320,
+        SpoilRow{"Vanished", 26318, [](const QString &p) { QFile::remove(p); }},
+        SpoilRow{"Truncated", 26320,
                  [](const QString &p) {
                      QFile f(p);
                      f.open(QIODevice::ReadWrite);
                      f.resize(1000);
                  }},
-        SpoilRow{"ReplacedByAFolder", 36321,
+        SpoilRow{"ReplacedByAFolder", 26321,
                  [](const QString &p) {
                      QFile::remove(p);
                      QDir().mkdir(p);
                  }},
-        SpoilRow{"WithoutFrames", 36322,
+        SpoilRow{"WithoutFrames", 26322,
                  [](const QString &p) { writeRecord(p, {}); }}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -451,8 +451,8 @@ TEST(PlayEngine, FilesShorterThanTheirPreloadStillPlayInTurn)
         ASSERT_TRUE(writeRecord(dir.filePath(QStringLiteral("S%1.dat").arg(k)), f));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(36323));
-    EngineRun run(36323);
+    ASSERT_TRUE(listener.start(26323));
+    EngineRun run(26323);
     run.targetFolder(dir.path());
     ASSERT_TRUE(run.run(20000));
     const std::vector<Seen> seen = listener.stop();
@@ -475,8 +475,8 @@ TEST(PlayEngine, AFolderWithRepeatGoesBackToItsFirstFile)
     ASSERT_TRUE(writeRecord(dir.filePath("A.dat"), series(3, 0, 30, {0x501}, 1), "first"));
     ASSERT_TRUE(writeRecord(dir.filePath("B.dat"), series(3, 120, 30, {0x502}, 2), "second"));
     Listener listener;
-    ASSERT_TRUE(listener.start(36325));
-    EngineRun run(36325);
+    ASSERT_TRUE(listener.start(26325));
+    EngineRun run(26325);
     run.targetFolder(dir.path());
     run.play.t_RecPlay_PlayMode_Repeat = 1;
     int cycles = 0;
@@ -515,10 +515,10 @@ TEST(PlayEngine, SentFramesAreEnteredAsReceivedOnesAndCheckedIdsAreNotSent)
     };
     ASSERT_TRUE(writeRecord(dir.filePath("b.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36324));
+    ASSERT_TRUE(listener.start(26324));
     OtherNode node;
-    ASSERT_TRUE(node.start(36324, {"0 250 1 99", "200 251 1 98"}, 1500));
-    EngineRun run(36324);
+    ASSERT_TRUE(node.start(26324, {"0 250 1 99", "200 251 1 98"}, 1500));
+    EngineRun run(26324);
     run.targetFile(dir.path(), "b.dat");
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(node.finished());

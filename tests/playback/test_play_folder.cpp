@@ -151,7 +151,7 @@ TEST_P(PlayEngineChoice, FollowsTheSettingsAndTheTarget)
     const ChoiceRow &row = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("c.dat"), series(2, 0, 1, {1})));
-    EngineRun run(36399);
+    EngineRun run(26399);
     // No device exists: the plain engine shows that it tried by the device message.
     ScopedEnv noAdapters("CANUSB_ADAPTERS", "");
     ScopedEnv noPorts("IFCAN_PORTS", "");

@@ -43,7 +43,7 @@ TEST_P(PlayTargetControls, EachOfTheFiveControlsTakesADroppedRecordFile)
 {
     static const QStringList controls = {"GB_PlayFile", "Lb_PlayFile", "TB_Play_FileName",
                                          "TB_Play_FilePass", "Bt_OpenPlayFile"};
-    ASSERT_TRUE(bringUp(36341 + int(controls.indexOf(GetParam()))));
+    ASSERT_TRUE(bringUp(26341 + int(controls.indexOf(GetParam()))));
     ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), series(1, 0, 1, {1})));
     dropPaths(GetParam(), {files.filePath("CR15120713-001.dat")});
     EXPECT_EQ(kind(), 1);
@@ -127,35 +127,35 @@ QUrl local(const QString &dir, const char *name)
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayTargetDrops,
     ::testing::Values(
-        DropRow{"RecordFile", 36346, [](const QString &d) { return urls({local(d, "good.dat")}); },
+        DropRow{"RecordFile", 26346, [](const QString &d) { return urls({local(d, "good.dat")}); },
                 1, "good.dat", false},
-        DropRow{"SeveralFilesUseTheFirst", 36347,
+        DropRow{"SeveralFilesUseTheFirst", 26347,
                 [](const QString &d) {
                     return urls({local(d, "good.dat"), local(d, "short.dat")});
                 },
                 1, "good.dat", false},
-        DropRow{"Folder", 36348, [](const QString &d) { return urls({QUrl::fromLocalFile(d)}); },
+        DropRow{"Folder", 26348, [](const QString &d) { return urls({QUrl::fromLocalFile(d)}); },
                 2, "", false},
-        DropRow{"FolderWithTrailingSeparator", 36349,
+        DropRow{"FolderWithTrailingSeparator", 26349,
                 [](const QString &d) { return urls({QUrl::fromLocalFile(d + "/sub/")}); }, 2, "",
                 false},
         // A path that does not exist is taken as a folder.
-        DropRow{"NothingThere", 36350, [](const QString &d) { return urls({local(d, "gone")}); },
+        DropRow{"NothingThere", 26350, [](const QString &d) { return urls({local(d, "gone")}); },
                 2, "", false},
-        DropRow{"CapitalExtension", 36351,
+        DropRow{"CapitalExtension", 26351,
                 [](const QString &d) { return urls({local(d, "CAPS.DAT")}); }, 0, "", true},
-        DropRow{"LongerExtension", 36352,
+        DropRow{"LongerExtension", 26352,
                 [](const QString &d) { return urls({local(d, "long.data")}); }, 0, "", true},
-        DropRow{"NotARecordFile", 36353,
+        DropRow{"NotARecordFile", 26353,
                 [](const QString &d) { return urls({local(d, "short.dat")}); }, 0, "", true},
-        DropRow{"TextOnly", 36354,
+        DropRow{"TextOnly", 26354,
                 [](const QString &) {
                     auto *t = new QMimeData;
                     t->setText("good.dat");
                     return t;
                 },
                 0, "", true},
-        DropRow{"NotALocalFile", 36355,
+        DropRow{"NotALocalFile", 26355,
                 [](const QString &d) {
                     return urls({QUrl("https://example.com/good.dat"), local(d, "good.dat")});
                 },
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TargetWindow, ARejectedFileStillLeavesItsFolderAsTheStoredPath)
 {
-    ASSERT_TRUE(bringUp(36356));
+    ASSERT_TRUE(bringUp(26356));
     ASSERT_TRUE(writeAll(files.filePath("short.dat"), "x"));
     dropPaths("TB_Play_FilePass", {files.filePath("short.dat")});
     EXPECT_EQ(kind(), 0);
@@ -176,7 +176,7 @@ TEST_F(TargetWindow, ARejectedFileStillLeavesItsFolderAsTheStoredPath)
 
 TEST_F(TargetWindow, AFileChosenInTheDialogGivesTheSameTargetAsTheSameFileDropped)
 {
-    ASSERT_TRUE(bringUp(36357));
+    ASSERT_TRUE(bringUp(26357));
     ASSERT_TRUE(writeRecord(files.filePath("same.dat"), series(1, 0, 1, {1})));
     dropPaths("Lb_PlayFile", {files.filePath("same.dat")});
     const ::PlayTarget byDrop = w->CanPlay;
@@ -192,7 +192,7 @@ TEST_F(TargetWindow, AFileChosenInTheDialogGivesTheSameTargetAsTheSameFileDroppe
 
 TEST_F(TargetWindow, ACancelledDialogChangesNothing)
 {
-    ASSERT_TRUE(bringUp(36358));
+    ASSERT_TRUE(bringUp(26358));
     ASSERT_TRUE(writeRecord(files.filePath("keep.dat"), series(1, 0, 1, {1})));
     dropPaths("GB_PlayFile", {files.filePath("keep.dat")});
     setBrowseFileOrFolderForTesting([](QWidget *) { return QString(); });
@@ -210,7 +210,7 @@ class PlayTargetRealDialog : public TargetWindow, public ::testing::WithParamInt
 TEST_P(PlayTargetRealDialog, TakesAFileOrAFolder)
 {
     const bool chooseFile = GetParam();
-    ASSERT_TRUE(bringUp(chooseFile ? 36359 : 36360));
+    ASSERT_TRUE(bringUp(chooseFile ? 26359 : 26360));
     ASSERT_TRUE(writeRecord(files.filePath("pick.dat"), series(1, 0, 1, {1})));
     ASSERT_TRUE(QDir(files.path()).mkdir("folder"));
     const QString pick = chooseFile ? files.filePath("pick.dat") : files.filePath("folder");
@@ -309,20 +309,20 @@ TEST_P(PlayTargetRestore, KeepsOnlyATargetThatIsStillValidAndSaysNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayTargetRestore,
-    ::testing::Values(RestoreRow{"ValidFile", 36361, 1, "kept.dat", "", true},
-                      RestoreRow{"FileThatFailsTheCheck", 36362, 1, "spoilt.dat", "", false},
-                      RestoreRow{"FileGone", 36363, 1, "gone.dat", "", false},
-                      RestoreRow{"FileWithoutName", 36364, 1, "", "", false},
-                      RestoreRow{"Folder", 36365, 2, "", "", true},
-                      RestoreRow{"FolderGone", 36366, 2, "", "gone", false},
-                      RestoreRow{"UnknownKind", 36367, 7, "kept.dat", "", false}),
+    ::testing::Values(RestoreRow{"ValidFile", 26361, 1, "kept.dat", "", true},
+                      RestoreRow{"FileThatFailsTheCheck", 26362, 1, "spoilt.dat", "", false},
+                      RestoreRow{"FileGone", 26363, 1, "gone.dat", "", false},
+                      RestoreRow{"FileWithoutName", 26364, 1, "", "", false},
+                      RestoreRow{"Folder", 26365, 2, "", "", true},
+                      RestoreRow{"FolderGone", 26366, 2, "", "gone", false},
+                      RestoreRow{"UnknownKind", 26367, 7, "kept.dat", "", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Repeat, Pause and Connect outside a run -------------------------------------------------
 
 TEST_F(TargetWindow, RepeatTogglesTheSettingAndItsPictureWhileIdle)
 {
-    ASSERT_TRUE(bringUp(36368));
+    ASSERT_TRUE(bringUp(26368));
     ASSERT_EQ(w->ButtonState()[7], 1);
     click("Bt_Repeat");
     EXPECT_EQ(w->ButtonState()[7], 2);
@@ -341,7 +341,7 @@ TEST_F(TargetWindow, RepeatTogglesTheSettingAndItsPictureWhileIdle)
 
 TEST_F(TargetWindow, PauseDoesNothingWhileIdle)
 {
-    ASSERT_TRUE(bringUp(36369));
+    ASSERT_TRUE(bringUp(26369));
     click("Bt_Pause");
     EXPECT_EQ(w->ButtonState()[3], 0);
     EXPECT_EQ(w->CanPlay.Pause_ON_Flag, 0);
@@ -350,7 +350,7 @@ TEST_F(TargetWindow, PauseDoesNothingWhileIdle)
 
 TEST_F(TargetWindow, PicturesFollowEveryState)
 {
-    ASSERT_TRUE(bringUp(36370));
+    ASSERT_TRUE(bringUp(26370));
     w->SetButtonStates(2, 1, 0, 2, 1, 0, 2, 1);
     const std::array<int, 8> expected{2, 1, 0, 2, 1, 0, 2, 1};
     static const char *const names[8] = {"Bt_Connect", "Bt_Rec", "Bt_Disconnect", "Bt_Pause",
@@ -366,7 +366,7 @@ TEST_F(TargetWindow, PicturesFollowEveryState)
 
 TEST_F(TargetWindow, ConnectWithoutATargetAsksForOneAndReturnsToIdle)
 {
-    ASSERT_TRUE(bringUp(36371));
+    ASSERT_TRUE(bringUp(26371));
     ASSERT_EQ(kind(), 0);
     click("Bt_Repeat");   // repeat on survives the refused run
     w->Bt_Connect_Click();
@@ -382,7 +382,7 @@ TEST_F(TargetWindow, ConnectWithoutATargetAsksForOneAndReturnsToIdle)
 
 TEST_F(TargetWindow, DropsAreRefusedDuringARun)
 {
-    ASSERT_TRUE(bringUp(36372));
+    ASSERT_TRUE(bringUp(26372));
     ASSERT_TRUE(writeRecord(files.filePath("a.dat"), series(3, 0, 300, {1})));
     ASSERT_TRUE(writeRecord(files.filePath("b.dat"), series(1, 0, 1, {2})));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("a.dat"), w->device);

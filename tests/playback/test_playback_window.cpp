@@ -42,12 +42,12 @@ TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringT
     const std::vector<RecordFrame> file = series(12, 0, 20, {0x100, 0x200, 0x300});
     ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(36330)));
-    ASSERT_TRUE(bringUp(port(36330), vendor()));
+    ASSERT_TRUE(listener.start(port(26330)));
+    ASSERT_TRUE(bringUp(port(26330), vendor()));
     dropPaths("TB_Play_FileName", {files.filePath("CR15120713-001.dat")});
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 1);
     OtherNode node;
-    ASSERT_TRUE(node.start(port(36330), {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
+    ASSERT_TRUE(node.start(port(26330), {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
 
     std::array<int, 8> during{};
     QString protocol;
@@ -98,8 +98,8 @@ TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
     const std::vector<RecordFrame> file = series(5, 1000, 100, {0x1A0});
     ASSERT_TRUE(writeRecord(files.filePath("r.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(36332)));
-    ASSERT_TRUE(bringUp(port(36332), vendor()));
+    ASSERT_TRUE(listener.start(port(26332)));
+    ASSERT_TRUE(bringUp(port(26332), vendor()));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("r.dat"), w->device);
     click("Bt_Repeat");
     ASSERT_EQ(w->CanPlay.t_RecPlay_PlayMode_Repeat, 1);
@@ -137,8 +137,8 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
                                 QStringLiteral("part %1").arg(k + 1)));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(port(36334)));
-    ASSERT_TRUE(bringUp(port(36334), vendor()));
+    ASSERT_TRUE(listener.start(port(26334)));
+    ASSERT_TRUE(bringUp(port(26334), vendor()));
     setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
     click("Bt_OpenPlayFile");
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
@@ -229,10 +229,10 @@ TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlaybackPause,
-    ::testing::Values(PauseRow{"CanusbResumedByPause", 36336, 1, "Bt_Pause"},
-                      PauseRow{"CanusbResumedByConnect", 36337, 1, "Bt_Connect"},
-                      PauseRow{"InterfaceResumedByPause", 36338, 2, "Bt_Pause"},
-                      PauseRow{"InterfaceResumedByConnect", 36339, 2, "Bt_Connect"}),
+    ::testing::Values(PauseRow{"CanusbResumedByPause", 26336, 1, "Bt_Pause"},
+                      PauseRow{"CanusbResumedByConnect", 26337, 1, "Bt_Connect"},
+                      PauseRow{"InterfaceResumedByPause", 26338, 2, "Bt_Pause"},
+                      PauseRow{"InterfaceResumedByConnect", 26339, 2, "Bt_Connect"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Qt's own canbusutil, as a listener that shares no code with this program.
@@ -253,11 +253,11 @@ TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_LOGGING_RULES", "qt.canbus*=false");
     canbusutil.setProcessEnvironment(env);
-    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(36340)});
+    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(26340)});
     ASSERT_TRUE(canbusutil.waitForStarted(5000));
     settle(700);   // it hosts the bus once it listens
 
-    ASSERT_TRUE(bringUp(36340, 1));
+    ASSERT_TRUE(bringUp(26340, 1));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("intact.dat"), w->device);
     ASSERT_TRUE(play());
     settle(500);

@@ -45,8 +45,8 @@ TEST_F(PlaybackWindow, MemoryModePlaysTheFirst200ListedFilesAndCountsThemInTheSt
     const auto listed = writeListedFolder(files.path(), 250, oneFrameFile);
     ASSERT_EQ(listed.size(), 250u);
     Listener listener;
-    ASSERT_TRUE(listener.start(36420));
-    ASSERT_TRUE(bringUp(36420, 1));
+    ASSERT_TRUE(listener.start(26420));
+    ASSERT_TRUE(bringUp(26420, 1));
     setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
     click("Bt_OpenPlayFile");
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
@@ -96,8 +96,8 @@ TEST(MemoryEngine, LeftOutFilesDoNotCountAndEachSlotBringsItsComment)
         ASSERT_TRUE(writeAll(dir.filePath("foreign.dat"), encodeRecordFile(b, t)));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(36421));
-    EngineRun run(36421);
+    ASSERT_TRUE(listener.start(26421));
+    EngineRun run(26421);
     run.params.t_MM_Mode = 1;
     run.params.t_SkipTimeON = 1;
     run.params.t_SkipTime_Value = 300;
@@ -134,8 +134,8 @@ TEST(MemoryEngine, DisconnectWhileFilesAreLoadingEndsTheRunWithoutSending)
     const auto listed = writeListedFolder(dir.path(), 120, oneFrameFile);
     ASSERT_EQ(listed.size(), 120u);
     Listener listener;
-    ASSERT_TRUE(listener.start(36422));
-    EngineRun run(36422);
+    ASSERT_TRUE(listener.start(26422));
+    EngineRun run(26422);
     run.params.t_MM_Mode = 1;
     run.targetFolder(dir.path());
     QTimer hand;

@@ -63,10 +63,10 @@ TEST_P(MultiExclusion, SendsOnlyWhatNoEnabledRangeHolds)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MultiExclusion,
-    ::testing::Values(RangeRow{"BoundsInclusiveUsb", 36400, 1, 0x100, 0x1FF, {0x0FF, 0x200}},
-                      RangeRow{"BoundsInclusiveInterface", 36401, 2, 0x100, 0x1FF, {0x0FF, 0x200}},
-                      RangeRow{"SingleId", 36402, 1, 0x1FF, 0x1FF, {0x0FF, 0x100, 0x200}},
-                      RangeRow{"ReversedRangeExcludesNothing", 36403, 1, 0x1FF, 0x100,
+    ::testing::Values(RangeRow{"BoundsInclusiveUsb", 26400, 1, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"BoundsInclusiveInterface", 26401, 2, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"SingleId", 26402, 1, 0x1FF, 0x1FF, {0x0FF, 0x100, 0x200}},
+                      RangeRow{"ReversedRangeExcludesNothing", 26403, 1, 0x1FF, 0x100,
                                {0x0FF, 0x100, 0x1FF, 0x200}}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -82,8 +82,8 @@ TEST(MultiEngine, AFileThatBeginsWithExcludedFramesStartsAtItsFirstKeptFrameOwnT
     file.push_back(frame(0x301, 6100, 1, {0xA2}));
     ASSERT_TRUE(writeRecord(dir.filePath("late.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(36404));
-    EngineRun run(36404);
+    ASSERT_TRUE(listener.start(26404));
+    EngineRun run(26404);
     excludeRange(run.params, 0, 0x150, 0x150);
     run.targetFile(dir.path(), "late.dat");
     ASSERT_TRUE(run.run());
@@ -101,8 +101,8 @@ TEST(MultiEngine, AFileOfExcludedFramesOnlyPlaysNothingAndSkipsTheBusCheck)
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("all.dat"), series(50, 0, 1, {0x120, 0x130})));
     Listener listener;
-    ASSERT_TRUE(listener.start(36405));
-    EngineRun run(36405);
+    ASSERT_TRUE(listener.start(26405));
+    EngineRun run(26405);
     excludeRange(run.params, 7, 0x100, 0x1FF);
     run.targetFile(dir.path(), "all.dat");
     ASSERT_TRUE(run.run());
@@ -165,9 +165,9 @@ TEST_P(MultiSkipTime, LongGapsArePlayedBackToBackShortOnesAsRecorded)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MultiSkipTime,
-    ::testing::Values(GapRow{"TenMinutes", 36410, 600000, 300, true},
-                      GapRow{"AboveThreshold", 36411, 500, 300, true},
-                      GapRow{"BelowThreshold", 36412, 200, 300, false}),
+    ::testing::Values(GapRow{"TenMinutes", 26410, 600000, 300, true},
+                      GapRow{"AboveThreshold", 26411, 500, 300, true},
+                      GapRow{"BelowThreshold", 26412, 200, 300, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MultiEngine, SkipTimeDoesNotTouchASingleFile)
@@ -176,8 +176,8 @@ TEST(MultiEngine, SkipTimeDoesNotTouchASingleFile)
     ASSERT_TRUE(writeRecord(dir.filePath("one.dat"),
                             {frame(0x101, 0, 1, {1}), frame(0x102, 700, 1, {2})}));
     Listener listener;
-    ASSERT_TRUE(listener.start(36413));
-    EngineRun run(36413);
+    ASSERT_TRUE(listener.start(26413));
+    EngineRun run(26413);
     run.params.t_SkipTimeON = 1;
     run.params.t_SkipTime_Value = 300;
     run.targetFile(dir.path(), "one.dat");
@@ -197,8 +197,8 @@ TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
     });
     ASSERT_EQ(listed.size(), 4u);
     Listener listener;
-    ASSERT_TRUE(listener.start(36414));
-    EngineRun run(36414);
+    ASSERT_TRUE(listener.start(26414));
+    EngineRun run(26414);
     preloadAsTheWindowDoes(run);
     excludeRange(run.params, 0, 0x180, 0x180);
     run.targetFolder(dir.path());

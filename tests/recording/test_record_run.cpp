@@ -145,16 +145,16 @@ TEST_P(RecordRun, FilesHoldExactlyTheFramesSent)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, RecordRun,
-                         ::testing::Values(RunRow{Vendor::Canusb, false, 36200},
-                                           RunRow{Vendor::Board, false, 36201},
-                                           RunRow{Vendor::Canusb, true, 36202},
-                                           RunRow{Vendor::Board, true, 36203}),
+                         ::testing::Values(RunRow{Vendor::Canusb, false, 26200},
+                                           RunRow{Vendor::Board, false, 26201},
+                                           RunRow{Vendor::Canusb, true, 26202},
+                                           RunRow{Vendor::Board, true, 26203}),
                          rowName);
 
 // Frames with 29-bit identifiers above 0x7FF do not reach a record file.
 TEST_F(RecordWindow, ExtendedIdentifiersAreNotRecorded)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 36204));
+    ASSERT_TRUE(bringUp(Vendor::Board, 26204));
     std::vector<SentFrame> sent = {
         {0, 0x123, 2, {1, 2}},          {0, 0x800, 1, {9}}, {0, 0x1ABCDEF, 8, {1, 1, 1, 1, 1, 1, 1, 1}},
         {0, 0x7FE, 1, {3}},             {0, 0x7FF, 8, {0xE0, 0, 0, 0, 0, 0, 0, 0xE7}},
@@ -171,7 +171,7 @@ TEST_F(RecordWindow, ExtendedIdentifiersAreNotRecorded)
 
 TEST_F(RecordWindow, SavingSwitchedOffShowsTheMessageAndRecordsNothing)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 36205));
+    ASSERT_TRUE(bringUp(Vendor::Canusb, 26205));
     w->device.t_LogSave_Enable = 0;
     child<QToolButton>("Bt_Rec")->click();
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -212,17 +212,17 @@ const QString k50 = QString(50, QChar(u'あ'));
 INSTANTIATE_TEST_SUITE_P(
     Rows, Comment,
     ::testing::Values(
-        CommentRow{"TrailingSpaces", "run 1   ", "run 1", 36210},
-        CommentRow{"LeadingSpacesStay", "  run", "  run", 36211},
-        CommentRow{"FullWidthSpaceStays", "走行　", "走行　", 36212},
-        CommentRow{"Exactly50", k50, k50, 36213},
-        CommentRow{"Over50", k50 + "いう", k50, 36214},
+        CommentRow{"TrailingSpaces", "run 1   ", "run 1", 26210},
+        CommentRow{"LeadingSpacesStay", "  run", "  run", 26211},
+        CommentRow{"FullWidthSpaceStays", "走行　", "走行　", 26212},
+        CommentRow{"Exactly50", k50, k50, 26213},
+        CommentRow{"Over50", k50 + "いう", k50, 26214},
         // Trailing spaces go before the length is tested.
-        CommentRow{"SpacesBeyond50", k50 + "     ", k50, 36215},
-        CommentRow{"OnlySpaces", "     ", "", 36216},
+        CommentRow{"SpacesBeyond50", k50 + "     ", k50, 26215},
+        CommentRow{"OnlySpaces", "     ", "", 26216},
         // A character outside the basic plane is one character and is never halved.
         CommentRow{"SurrogatePairs", QString(49, QChar(u'x')) + QString::fromUtf8("😀😀"),
-                   QString(49, QChar(u'x')) + QString::fromUtf8("😀"), 36217}),
+                   QString(49, QChar(u'x')) + QString::fromUtf8("😀"), 26217}),
     [](const ::testing::TestParamInfo<CommentRow> &info) { return info.param.name; });
 
 struct FolderRow
@@ -260,17 +260,17 @@ TEST_P(SubFolder, FilesLandInsideTheRecordFolder)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SubFolder,
-    ::testing::Values(FolderRow{"Dot", ".", "．", 36220}, FolderRow{"DotDot", "..", "．．", 36221},
-                      FolderRow{"DotDotSlash", "../up", "．．／up", 36222},
-                      FolderRow{"OnlySpaces", "    ", "", 36223},
-                      FolderRow{"Forbidden", "a/b:c", "a／b：c", 36224}),
+    ::testing::Values(FolderRow{"Dot", ".", "．", 26220}, FolderRow{"DotDot", "..", "．．", 26221},
+                      FolderRow{"DotDotSlash", "../up", "．．／up", 26222},
+                      FolderRow{"OnlySpaces", "    ", "", 26223},
+                      FolderRow{"Forbidden", "a/b:c", "a／b：c", 26224}),
     [](const ::testing::TestParamInfo<FolderRow> &info) { return info.param.name; });
 
 // The record folder is the desktop and HOME is a plain file, so no file can be made: the
 // run still records, says so while it runs and when it ends, and reports nothing as saved.
 TEST_F(RecordWindow, UnsavedFramesAreReportedAtTheEnd)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 36206));
+    ASSERT_TRUE(bringUp(Vendor::Board, 26206));
     const QString home = work.filePath("home");
     ASSERT_TRUE(writeAll(home, "not a folder"));
     ScopedEnv homeEnv("HOME", home.toUtf8());
@@ -292,7 +292,7 @@ TEST_F(RecordWindow, UnsavedFramesAreReportedAtTheEnd)
 
 TEST_F(RecordWindow, AdapterThatDoesNotOpenShowsTheMessage)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 36207));
+    ASSERT_TRUE(bringUp(Vendor::Canusb, 26207));
     w->canusbAdapters().CAN_USB_SelectSerial = QStringLiteral("NOSUCH1");
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -306,7 +306,7 @@ TEST_F(RecordWindow, AdapterThatDoesNotOpenShowsTheMessage)
 
 TEST_F(RecordWindow, BoardThatDoesNotOpenShowsTheMessageAndTheCloseResult)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 36208));
+    ASSERT_TRUE(bringUp(Vendor::Board, 26208));
     w->interfaceBoards().Interface_CAN_SelectNo = 9;
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -337,9 +337,9 @@ TEST_P(BoardRate, UnsupportedRatesAreRefusedWithoutOpening)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BoardRate,
-                         ::testing::Values(std::pair{1, 36230}, std::pair{6, 36231},
-                                           std::pair{7, 36232}, std::pair{8, 36233},
-                                           std::pair{-1, 36234}));
+                         ::testing::Values(std::pair{1, 26230}, std::pair{6, 26231},
+                                           std::pair{7, 26232}, std::pair{8, 26233},
+                                           std::pair{-1, 26234}));
 
 class CanusbRate : public RecordWindow, public ::testing::WithParamInterface<std::pair<int, int>>
 {
@@ -360,14 +360,14 @@ TEST_P(CanusbRate, AllEightOpen)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CanusbRate,
-                         ::testing::Values(std::pair{0, 36240}, std::pair{1, 36241},
-                                           std::pair{2, 36242}, std::pair{3, 36243},
-                                           std::pair{4, 36244}, std::pair{5, 36245},
-                                           std::pair{6, 36246}, std::pair{7, 36247}));
+                         ::testing::Values(std::pair{0, 26240}, std::pair{1, 26241},
+                                           std::pair{2, 26242}, std::pair{3, 26243},
+                                           std::pair{4, 26244}, std::pair{5, 26245},
+                                           std::pair{6, 26246}, std::pair{7, 26247}));
 
 TEST_F(RecordWindow, CanusbRefusesARateIndexOutsideTheList)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 36209));
+    ASSERT_TRUE(bringUp(Vendor::Canusb, 26209));
     w->device.t_bitRate = 8;
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);

@@ -10,7 +10,7 @@
 #include <csignal>
 #include <map>
 
-// Every test has bus ports of its own (471xx), so tests can run side by side.
+// Every test has bus ports of its own (271xx), so tests can run side by side.
 namespace {
 
 int lineCount(const QString &path)
@@ -68,7 +68,7 @@ protected:
 
 TEST_F(CansimModes, FloodArrivesCompleteAndInOrder)
 {
-    const int port = 47101;
+    const int port = 27101;
     startHost(port);
     BusPeer peer;
     ASSERT_TRUE(peer.join(port));
@@ -99,7 +99,7 @@ TEST_F(CansimModes, FloodArrivesCompleteAndInOrder)
 
 TEST_F(CansimModes, ListenLogsEveryFrameWithItsMonotonicArrivalTime)
 {
-    const int port = 47102;
+    const int port = 27102;
     startHost(port);
     CansimRun listen;
     const QString log = file("listen.log");
@@ -145,7 +145,7 @@ TEST_F(CansimModes, ListenLogsEveryFrameWithItsMonotonicArrivalTime)
 
 TEST_F(CansimModes, ListenStopsAtItsCountWithTheLogComplete)
 {
-    const int port = 47103;
+    const int port = 27103;
     startHost(port);
     CansimRun listen;
     const QString log = file("count.log");
@@ -165,7 +165,7 @@ TEST_F(CansimModes, ListenStopsAtItsCountWithTheLogComplete)
 
 TEST_F(CansimModes, SequenceSendsExactlyTheFileWithItsDelays)
 {
-    const int port = 47104;
+    const int port = 27104;
     startHost(port);
     BusPeer peer;
     ASSERT_TRUE(peer.join(port));
@@ -221,7 +221,7 @@ TEST_F(CansimModes, ABadFrameFileEndsTheRunBeforeItJoins)
     ASSERT_TRUE(writeAll(frames, "0 100 1 00\n0 100 9 00\n"));
     CansimRun seq;
     const QString ready = file("never.ready");
-    seq.start({"--mode", "sequence", "--interface", CansimRun::url(47105), "--frames", frames,
+    seq.start({"--mode", "sequence", "--interface", CansimRun::url(27105), "--frames", frames,
                "--ready-file", ready});
     ASSERT_TRUE(seq.waitForExit());
     EXPECT_EQ(seq.exitCode(), 3);
@@ -269,9 +269,9 @@ TEST_F(CansimModes, TrafficLooksLikeEcusAndFollowsItsSeed)
         CansimRun listen, traffic;
         QString log;
     };
-    Bus buses[] = {{47106, "7", "11", {}, {}, {}},
-                   {47107, "7", "2", {}, {}, {}},
-                   {47108, "8", "2", {}, {}, {}}};
+    Bus buses[] = {{27106, "7", "11", {}, {}, {}},
+                   {27107, "7", "2", {}, {}, {}},
+                   {27108, "8", "2", {}, {}, {}}};
     for (Bus &b : buses) {
         b.log = file(QStringLiteral("traffic%1.log").arg(b.port));
         const QString ready = file(QStringLiteral("listen%1.ready").arg(b.port));
@@ -341,7 +341,7 @@ TEST_F(CansimModes, TrafficLooksLikeEcusAndFollowsItsSeed)
 
 TEST_F(CansimModes, SignalsEndAFloodCleanly)
 {
-    const int port = 47109;
+    const int port = 27109;
     startHost(port);
     CansimRun flood;
     ASSERT_TRUE(flood.start({"--mode", "flood", "--interface", CansimRun::url(port), "--count",
@@ -358,7 +358,7 @@ TEST_F(CansimModes, SignalsEndAFloodCleanly)
 
 TEST_F(CansimModes, LosingTheBusEndsTheListenerWithItsLogWritten)
 {
-    const int port = 47110;
+    const int port = 27110;
     startHost(port);
     CansimRun listen;
     const QString log = file("lost.log");
@@ -409,12 +409,12 @@ TEST_P(CansimExit, EndsWithTheRightCode)
 INSTANTIATE_TEST_SUITE_P(
     Rows, CansimExit,
     ::testing::Values(
-        ExitRow{{"--mode", "host", "--interface", CansimRun::url(47111), "--duration", "0.3"}, 0},
+        ExitRow{{"--mode", "host", "--interface", CansimRun::url(27111), "--duration", "0.3"}, 0},
         ExitRow{{"--mode", "nonsense"}, 1},
-        ExitRow{{"--mode", "flood", "--interface", CansimRun::url(47112)}, 1},
+        ExitRow{{"--mode", "flood", "--interface", CansimRun::url(27112)}, 1},
         ExitRow{{"--plugin", "nosuchplugin", "--mode", "host"}, 2},
-        ExitRow{{"--mode", "host", "--interface", "tcp://127.0.0.1:47113/can7"}, 2},
-        ExitRow{{"--mode", "listen", "--interface", CansimRun::url(47114), "--log",
+        ExitRow{{"--mode", "host", "--interface", "tcp://127.0.0.1:27113/can7"}, 2},
+        ExitRow{{"--mode", "listen", "--interface", CansimRun::url(27114), "--log",
                  "/nonexistent-folder/x.log", "--duration", "1"},
                 3}));
 

@@ -26,6 +26,8 @@ void VirtualBusServer::host(quint16 port)
 void VirtualBusServer::accept(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
+        // Frames are single short lines: forward each at once, not when an ACK comes back.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_joined.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readLines(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {

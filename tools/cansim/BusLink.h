@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VirtualBusServer.h"
+
 #include <QCanBusDevice>
 #include <QCanBusFrame>
 #include <QObject>
@@ -35,6 +37,9 @@ private:
     void onError(QCanBusDevice::CanBusError error);
     void fail(const QString &why);
 
+    void hostVirtualBus(const QString &interface);
+
+    VirtualBusServer m_busServer; // outlives the device: declared before it
     std::unique_ptr<QCanBusDevice> m_device;
     QTimer m_timeout;
     bool m_joined = false;

@@ -18,7 +18,9 @@
 #include "TimerResolution.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 CAN_PlayDB::CAN_PlayDB() : m_fileList(size_t(FrameBuffer::kSlots)) {}
 
@@ -159,7 +161,7 @@ void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
                 continue;
             }
             if (!isDue(buffer[PlayDAT_count])) {
-                waitingPass();
+                waitingPass(&buffer[PlayDAT_count]);
                 continue;
             }
             // Due frames go out back to back: no yield between sending and the next test.
@@ -284,7 +286,7 @@ bool CAN_PlayDB::isDue(const RecordFrame &record, double skipOffset) const
     return target <= elapsedMs(skipOffset);
 }
 
-void CAN_PlayDB::waitingPass()
+void CAN_PlayDB::waitingPass(const RecordFrame *next, double skipOffset)
 {
     switch (Pause_ON_Flag) {
     case 1:
@@ -309,6 +311,23 @@ void CAN_PlayDB::waitingPass()
         break;
     }
     pumpMessages();
+    rest(next, skipOffset);
+}
+
+void CAN_PlayDB::rest(const RecordFrame *next, double skipOffset)
+{
+    double restMs = kMaxRestMs;
+    if (next && Pause_ON_Flag == 0) {
+        const double target = next->time - m_t0;
+        if (!std::isfinite(target))
+            return;
+        // The window system may have run for a while: measure again.
+        const double elapsed = m_clock.now() - vx_millisecond_Repeat + skipOffset
+                               - Pause_ON_offset_time2;
+        restMs = std::min(target - elapsed - kSpinMarginMs, kMaxRestMs);
+    }
+    if (restMs > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(restMs));
 }
 
 bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,

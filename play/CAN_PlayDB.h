@@ -109,8 +109,13 @@ public:
     // at once, so a damaged record cannot hold the run.
     bool isDue(const RecordFrame &record, double skipOffset = 0) const;
     // One pass with nothing due: reads the clock (or, paused, keeps it frozen; resumed,
-    // adds the pause), then lets the window system run.
-    void waitingPass();
+    // adds the pause), then lets the window system run. Then, when the next record is
+    // still far off (or there is none yet, or the run is paused), the thread sleeps up to
+    // kMaxRestMs instead of spinning; the last kSpinMarginMs before a record is due are
+    // always spun. A sleeping thread can wake late by a millisecond or more (on a virtual
+    // machine, the idle processor itself is descheduled), so dense traffic is spun
+    // throughout, as the original loop did, and only sparse traffic and pauses save the core.
+    void waitingPass(const RecordFrame *next = nullptr, double skipOffset = 0);
     // Sends the message when the bus check did not find its identifier on the bus and
     // enters it into the per-ID table. Never yields unless the driver's queue is full. False
     // when the device has dropped out: the message has been shown and RxFlag is 0.
@@ -143,6 +148,11 @@ private:
     void advance(const FrameBuffer &buffer, PlayDevice &device);
     void endOfBuffer(RunHost &host, PlayDevice &device);
     void readClock();
+    void rest(const RecordFrame *next, double skipOffset);
+
+    // A pass sleeps at most this long, so the window system still runs 1000 times a second.
+    static constexpr double kMaxRestMs = 1.0;
+    static constexpr double kSpinMarginMs = 3.0;
 
     void ClearFileNameList(int32_t last);
     void BuildFolderFileList(RunHost &host, const ELM327_Info &params);

@@ -189,7 +189,7 @@ void CAN_PlayDB_Multi::playLoop(RunHost &host, const ELM327_Info &params, CAN_Re
                 continue;
             }
             if (!caller.isDue(active[count], SkipTime_Offset)) {
-                caller.waitingPass();
+                caller.waitingPass(&active[count], SkipTime_Offset);
                 continue;
             }
             if (!caller.sendDueMessage(host, params, rx, device))

@@ -139,7 +139,7 @@ void CAN_PlayDB_Multi_MM::playLoop(RunHost &host, ELM327_Info &params, CAN_ReadD
             continue;
         }
         if (!caller.isDue(frames[size_t(count)], SkipTime_Offset)) {
-            caller.waitingPass();
+            caller.waitingPass(&frames[size_t(count)], SkipTime_Offset);
             continue;
         }
         if (!caller.sendDueMessage(host, params, rx, device))

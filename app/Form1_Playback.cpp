@@ -2,9 +2,16 @@
 #include "Form1.h"
 
 #include "MessageBox.h"
+#include "MonitorView.h"
 #include "RecordFiles.h"
 
 #include <QTimer>
+
+namespace {
+
+constexpr double kPlayingSyncBudgetMs = 0.25;
+
+} // namespace
 
 void Form1::Bt_Connect_Click()
 {
@@ -27,7 +34,11 @@ void Form1::Bt_Connect_Click()
                     MsgIcon::Information, device.Application_title);
     } else {
         setStatusText(0, QStringLiteral("初期処理中"));
+        // Frames are due between the window system's turns: the table comes up in slices
+        // short enough not to hold one back.
+        RTB_MainView->setSyncBudgetMs(kPlayingSyncBudgetMs);
         CanPlay.FilePlayMain(*this, device, Rx_CANDATA, CAN_u, CAN_d, IfCan_u, IfCan_d);
+        RTB_MainView->setSyncBudgetMs(0);
         setStatusText(0, QString());
         setStatusText(1, QString());
     }

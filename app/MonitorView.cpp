@@ -1,6 +1,7 @@
 #include "MonitorView.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QKeyEvent>
@@ -57,6 +58,9 @@ MonitorView::MonitorView(QWidget *parent) : QTextEdit(parent)
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(kQuietMs);
     connect(&m_quiet, &QTimer::timeout, this, &MonitorView::finishLiveTable);
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, &MonitorView::syncSlice);
     connect(document(), &QTextDocument::contentsChange, this, [this] {
         if (!m_applying)
             m_shadowValid = false;
@@ -208,11 +212,17 @@ void MonitorView::showTable(const QString &text, const std::vector<ColourRange> 
     else
         matchBlockCount();
     m_quiet.start();
-    if (!isVisible()) {
+    if (isVisible()) {
+        syncVisible();
+        return;
+    }
+    if (m_budgetMs <= 0) {
         syncRange(0, int(m_lines.size()) - 1, Sync::Live);
         return;
     }
-    syncVisible();
+    m_pendingFirst = 0;
+    m_pendingLast = int(m_lines.size()) - 1;
+    syncSlice();
 }
 
 void MonitorView::matchBlockCount()
@@ -277,8 +287,48 @@ void MonitorView::syncVisible()
 {
     int first = 0;
     int last = -1;
-    if (visibleBlocks(&first, &last))
+    if (!visibleBlocks(&first, &last))
+        return;
+    if (m_budgetMs <= 0) {
         syncRange(first, last, Sync::Live);
+        return;
+    }
+    m_pendingFirst = first;
+    m_pendingLast = last;
+    syncSlice();
+}
+
+void MonitorView::setSyncBudgetMs(double ms)
+{
+    m_budgetMs = std::isfinite(ms) && ms > 0 ? ms : 0;
+    if (m_budgetMs > 0 || !syncPending())
+        return;
+    m_slice.stop();
+    syncRange(m_pendingFirst, m_pendingLast, Sync::Live);
+    m_pendingLast = m_pendingFirst - 1;
+}
+
+void MonitorView::syncSlice()
+{
+    // A few lines per edit block: the layout of a block's changed lines is done when the
+    // block closes, so that is where the time can be looked at.
+    constexpr int linesPerStep = 4;
+    QElapsedTimer spent;
+    spent.start();
+    const qint64 budgetNs = qint64(m_budgetMs * 1e6);
+    while (syncPending()) {
+        if (!m_live || !m_shadowValid) {
+            m_pendingLast = m_pendingFirst - 1;
+            break;
+        }
+        const int last = std::min(m_pendingLast, m_pendingFirst + linesPerStep - 1);
+        syncRange(m_pendingFirst, last, Sync::Live);
+        m_pendingFirst = last + 1;
+        if (spent.nsecsElapsed() >= budgetNs)
+            break;
+    }
+    if (syncPending())
+        m_slice.start();
 }
 
 void MonitorView::syncRange(int first, int last, Sync mode)
@@ -414,6 +464,8 @@ void MonitorView::finishLiveTable()
     if (!m_live)
         return;
     m_quiet.stop();
+    m_slice.stop();
+    m_pendingLast = m_pendingFirst - 1;
     if (m_shadowValid)
         syncRange(0, int(m_lines.size()) - 1, Sync::Materialize);
     else
@@ -436,8 +488,10 @@ void MonitorView::paintEvent(QPaintEvent *event)
         return;
     }
     // Lines that came into view without a scroll (a resize, a shown window) are brought
-    // up to date before they are drawn; normally there is nothing to do here.
-    syncVisible();
+    // up to date before they are drawn; normally there is nothing to do here. With a
+    // budget the next table brings them, in its slices.
+    if (m_budgetMs <= 0)
+        syncVisible();
     paintLive(event->rect());
 }
 

@@ -45,6 +45,13 @@ public:
     void finishLiveTable();
     bool isLive() const { return m_live; }
 
+    // With a budget, the lines in view come up to date in slices of about that many
+    // milliseconds, one slice per turn of the window system, instead of all in the tick
+    // that sent the table: a caller with deadlines of its own between turns (playback)
+    // then never waits for a whole table. 0, the default, brings them up at once.
+    void setSyncBudgetMs(double ms);
+    bool syncPending() const { return m_pendingFirst <= m_pendingLast; }
+
 protected:
     void scrollContentsBy(int dx, int dy) override;
     void paintEvent(QPaintEvent *event) override;
@@ -91,6 +98,7 @@ private:
     bool visibleBlocks(int *first, int *last) const;
     void syncRange(int first, int last, Sync mode);
     void syncVisible();
+    void syncSlice();
     void syncLine(QTextCursor &cursor, const QTextBlock &block, size_t i, Sync mode);
     void clearOverlays();
     QRectF blockRect(const QTextBlock &block) const;
@@ -138,4 +146,8 @@ private:
     std::vector<int> m_bg;
     QRectF m_repaint;   // document area whose colours changed in the sync under way
     QTimer m_quiet;
+    QTimer m_slice;             // the next slice, at the next turn of the window system
+    double m_budgetMs = 0;
+    int m_pendingFirst = 0;     // lines still to bring up to date in slices
+    int m_pendingLast = -1;
 };

@@ -242,6 +242,8 @@ int main(int argc, char **argv)
         return 1;
     }
     w.device.t_bitRate = 0;   // 1 Mbit/s
+    // Shown, as on a desk: the table is laid out and painted as it would be there.
+    w.show();
 
     std::map<uint8_t, double> origin;
     double cpu9k = 0;

@@ -381,3 +381,43 @@ TEST(MonitorView, MonitorTicksDrawnIntoTheView)
     EXPECT_EQ(formatAt(doc, line2 + 39).foreground().color(), QColor(255, 0, 0));
     EXPECT_FALSE(formatAt(doc, line2 + 34).hasProperty(QTextFormat::ForegroundBrush));
 }
+
+// With a budget the lines in view come up a slice per turn of the event loop; whatever the
+// slicing, the lines end as the table says, and dropping the budget finishes them at once.
+TEST(MonitorView, ABudgetSpreadsTheLinesOverTurnsAndEndsCurrent)
+{
+    ViewRig rig(400);
+    rig.view.showTable(table(200, 1), {});
+    rig.view.setSyncBudgetMs(1e-6);   // one step of lines per turn
+    rig.view.showTable(table(200, 2), {{at(1, 10), 5, kRed, false}});
+    ASSERT_TRUE(rig.view.syncPending());
+    const QTextCursor bottom = rig.view.cursorForPosition(QPoint(5, rig.view.viewport()->height() - 5));
+    const int lastVisible = bottom.block().blockNumber();
+    ASSERT_GT(lastVisible, 8);
+    const QStringList want = plain(table(200, 2)).split(QLatin1Char('\n'));
+    EXPECT_NE(rig.view.document()->findBlockByNumber(lastVisible).text(), want[lastVisible]);
+
+    int turns = 0;
+    while (rig.view.syncPending() && turns < 1000) {
+        QCoreApplication::processEvents();
+        ++turns;
+    }
+    EXPECT_GT(turns, 1);
+    for (int n = 0; n <= lastVisible; ++n)
+        EXPECT_EQ(rig.view.document()->findBlockByNumber(n).text(), want[n]) << "line " << n;
+
+    rig.view.showTable(table(200, 3), {});
+    ASSERT_TRUE(rig.view.syncPending());
+    rig.view.setSyncBudgetMs(0);
+    EXPECT_FALSE(rig.view.syncPending());
+    const QStringList want3 = plain(table(200, 3)).split(QLatin1Char('\n'));
+    for (int n = 0; n <= lastVisible; ++n)
+        EXPECT_EQ(rig.view.document()->findBlockByNumber(n).text(), want3[n]) << "line " << n;
+
+    // The end of the run brings every line, pending or not, and forgets the slices.
+    rig.view.setSyncBudgetMs(1e-6);
+    rig.view.showTable(table(200, 4), {});
+    rig.view.finishLiveTable();
+    EXPECT_FALSE(rig.view.syncPending());
+    EXPECT_EQ(rig.view.toPlainText(), plain(table(200, 4)));
+}

@@ -203,7 +203,9 @@ void LiveMonitor::tick()
     }
 
     m_sink.showTable(m_text, m_ranges);
-    if (m_host.RxFlag == 1)
+    // A Pause clicked while this tick let the window system run has stopped the timer;
+    // it stays stopped until the run resumes.
+    if (m_host.RxFlag == 1 && m_play.Pause_ON_Flag != 1)
         m_host.setTimerBattReadEnabled(true);
 }
 

@@ -704,3 +704,26 @@ TEST(LiveMonitor, TimeTextShortestForm)
     EXPECT_EQ(LiveMonitor::timeText(Currency::fromScaled(std::numeric_limits<int64_t>::min())),
               QStringLiteral("-922337203685477.5808"));
 }
+
+// A Pause clicked while a tick lets the window system run stops the monitor timer; the end of
+// that tick must not start it again, or the table goes on ticking through the pause.
+TEST(LiveMonitor, APauseDuringTheTickKeepsTheTimerStopped)
+{
+    MonitorRig rig;
+    rig.play.PlayMode = 1;
+    rig.frame(0x123, 2, 10);
+    rig.host.setTimerBattReadEnabled(true);
+    QTimer::singleShot(0, [&] {
+        rig.play.Pause_ON_Flag = 1;
+        rig.host.setTimerBattReadEnabled(false);
+    });
+    rig.tick();
+    EXPECT_EQ(rig.play.Pause_ON_Flag, 1);
+    EXPECT_FALSE(rig.host.timerBattReadEnabled());
+
+    // Resumed, the next tick keeps its timer going as usual.
+    rig.play.Pause_ON_Flag = 2;
+    rig.host.setTimerBattReadEnabled(true);
+    rig.tick();
+    EXPECT_TRUE(rig.host.timerBattReadEnabled());
+}

@@ -5,7 +5,8 @@
 // A frame's deviation is its arrival less its scheduled time: the run's start (the
 // engine's vx_millisecond_Repeat) plus its time less the first frame's. A last phase sends
 // the 9k schedule straight to the driver from a busy loop, without engine or monitor, so the
-// share of the driver, the virtual bus and the listener can be told apart.
+// share of the driver, the virtual bus and the listener can be told apart; and bare loops
+// that only read the clock show how long the machine itself takes a processor away.
 //
 // Last line: RESULT p99_ms_1k=… max_ms_1k=… p99_ms_9k=… max_ms_9k=… drift_ms_9k=… lost=N
 // cpu_pct_9k=… (drift: mean deviation of the last tenth of the 9k frames less that of the
@@ -38,6 +39,7 @@
 #include <cstdio>
 #include <map>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -195,6 +197,48 @@ double sendRaw(const Rate &rate)
     return origin;
 }
 
+// The machine's own floor: a bare loop that only reads the clock for a while, on every
+// processor at once. Each time it finds the clock moved on by more than a millisecond, its
+// thread was not running: a frame due meanwhile would have been that late, whatever the
+// program did. Prints the longest gap and how many gaps passed 1 and 2 ms.
+void measureFloor(double seconds)
+{
+    struct Gaps
+    {
+        double longest = 0;
+        int over1 = 0;
+        int over2 = 0;
+    };
+    const int threads = std::max(1, QThread::idealThreadCount());
+    std::vector<Gaps> gaps{size_t(threads), Gaps{}};
+    std::vector<std::thread> spinners;
+    for (int t = 0; t < threads; ++t) {
+        spinners.emplace_back([&, t] {
+            Gaps &g = gaps[size_t(t)];
+            const double end = PlayClock::monotonicMs() + seconds * 1000;
+            double last = PlayClock::monotonicMs();
+            while (last < end) {
+                const double now = PlayClock::monotonicMs();
+                const double gap = now - last;
+                g.longest = std::max(g.longest, gap);
+                g.over1 += gap > 1;
+                g.over2 += gap > 2;
+                last = now;
+            }
+        });
+    }
+    Gaps all;
+    for (int t = 0; t < threads; ++t) {
+        spinners[size_t(t)].join();
+        all.longest = std::max(all.longest, gaps[size_t(t)].longest);
+        all.over1 += gaps[size_t(t)].over1;
+        all.over2 += gaps[size_t(t)].over2;
+    }
+    std::printf("machine floor: %d bare clock-reading loops for %.0f s: longest gap %.3f ms, "
+                "%d gaps over 1 ms, %d over 2 ms\n",
+                threads, seconds, all.longest, all.over1, all.over2);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -308,6 +352,7 @@ int main(int argc, char **argv)
     std::printf("transport alone, 9000 frames/s from a busy loop straight to the driver: "
                 "received %d; deviation ms p50 %.3f p99 %.3f max %.3f\n",
                 r.received, r.p50, r.p99, r.max);
+    measureFloor(10);
     std::printf("RESULT p99_ms_1k=%.3f max_ms_1k=%.3f p99_ms_9k=%.3f max_ms_9k=%.3f "
                 "drift_ms_9k=%.3f lost=%d cpu_pct_9k=%.1f\n",
                 stats[1].p99, stats[1].max, stats[9].p99, stats[9].max, stats[9].drift, lost,

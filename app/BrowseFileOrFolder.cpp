@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 
 namespace {
 std::function<QString(QWidget *)> &testAnswer()
@@ -28,10 +29,19 @@ QString BrowseFileOrFolder(QWidget *owner)
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ShowDirsOnly, false);
     dialog.setFileMode(QFileDialog::Directory);
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&dialog](const QString &path) {
+    const auto takeFileOrFolder = [&dialog](const QString &path) {
         dialog.setFileMode(QFileInfo(path).isFile() ? QFileDialog::ExistingFile
                                                     : QFileDialog::Directory);
-    });
+    };
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, takeFileOrFolder);
+    // A name typed into the name box counts as well: in folder mode the dialog would
+    // otherwise refuse a typed file name without a word.
+    if (auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+        QObject::connect(name, &QLineEdit::textEdited, &dialog,
+                         [&dialog, takeFileOrFolder](const QString &text) {
+                             takeFileOrFolder(dialog.directory().absoluteFilePath(text));
+                         });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

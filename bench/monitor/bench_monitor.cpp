@@ -6,9 +6,11 @@
 // The per-ID table is written as the receive loop writes it (updateFrame), between ticks;
 // the tick itself runs from the monitor timer at its 33 ms interval.
 //
-// Usage: bench_monitor [--ticks N] [--png FILE]
+// Usage: bench_monitor [--ticks N] [--png FILE | --settings]
 //   --png FILE  instead of measuring, runs a few seconds of ordinary traffic (bytes
 //               fading, one identifier falling silent, a marker) and saves the view.
+//   --settings  writes that picture's settings as the program's settings file (for
+//               scripts/screenshot.sh, which captures the program itself).
 
 #include "CAN_PlayDB.h"
 #include "CAN_ReadDB.h"
@@ -16,7 +18,9 @@
 #include "ELM327_Info.h"
 #include "LiveMonitor.h"
 #include "MonitorView.h"
+#include "PlayTarget.h"
 #include "RunHost.h"
+#include "SettingsFile.h"
 #include "Vexa100.h"
 
 #include <QApplication>
@@ -264,6 +268,32 @@ int measure(int ticks)
     return 0;
 }
 
+// The settings of the README's picture: 3 s fades, and a marker on bytes 2..4 of 1A0 (an
+// identifier of the simulator's traffic too).
+void pictureSettings(ELM327_Info &device)
+{
+    device.t_select_Vender = 1;
+    device.t_DataChangeColorTime = 3000;
+    device.t_MsgLateColor_Time = 3000;
+    device.t_MsgMarker_ON(0, 1);
+    device.t_MsgMarkerID(0, 0x1A0);
+    device.t_MsgMarkerStartByte(0, 2);
+    device.t_MsgMarkerEndByte(0, 4);
+}
+
+// Writes those settings as the program's settings file, for a capture of the program itself.
+int writePictureSettings()
+{
+    ELM327_Info device;
+    PlayTarget player;
+    pictureSettings(device);
+    if (SaveSettingsFile(device, player) != 0) {
+        std::fprintf(stderr, "could not write the settings file\n");
+        return 1;
+    }
+    return 0;
+}
+
 int snapshot(const QString &path)
 {
     ELM327_Info device;
@@ -272,13 +302,7 @@ int snapshot(const QString &path)
     CAN_ViewDB view;
     BenchHost host;
     double interfaceOffset = 0;
-    device.t_select_Vender = 1;
-    device.t_DataChangeColorTime = 3000;
-    device.t_MsgLateColor_Time = 3000;
-    device.t_MsgMarker_ON(0, 1);
-    device.t_MsgMarkerID(0, 0x1A0);
-    device.t_MsgMarkerStartByte(0, 2);
-    device.t_MsgMarkerEndByte(0, 4);
+    pictureSettings(device);
     play.PlayMode = 2;
     Window window;
     double clock = 100000;
@@ -347,6 +371,8 @@ int main(int argc, char **argv)
             ticks = std::max(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--png") && i + 1 < args.size())
             png = args[++i];
+        else if (args[i] == QLatin1String("--settings"))
+            return writePictureSettings();
     }
     if (!png.isEmpty())
         return snapshot(png);

@@ -212,17 +212,10 @@ void MonitorView::showTable(const QString &text, const std::vector<ColourRange> 
     else
         matchBlockCount();
     m_quiet.start();
-    if (isVisible()) {
+    if (isVisible())
         syncVisible();
-        return;
-    }
-    if (m_budgetMs <= 0) {
-        syncRange(0, int(m_lines.size()) - 1, Sync::Live);
-        return;
-    }
-    m_pendingFirst = 0;
-    m_pendingLast = int(m_lines.size()) - 1;
-    syncSlice();
+    else
+        syncLines(0, int(m_lines.size()) - 1);
 }
 
 void MonitorView::matchBlockCount()
@@ -287,8 +280,12 @@ void MonitorView::syncVisible()
 {
     int first = 0;
     int last = -1;
-    if (!visibleBlocks(&first, &last))
-        return;
+    if (visibleBlocks(&first, &last))
+        syncLines(first, last);
+}
+
+void MonitorView::syncLines(int first, int last)
+{
     if (m_budgetMs <= 0) {
         syncRange(first, last, Sync::Live);
         return;

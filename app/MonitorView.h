@@ -98,6 +98,8 @@ private:
     bool visibleBlocks(int *first, int *last) const;
     void syncRange(int first, int last, Sync mode);
     void syncVisible();
+    // Brings lines up to date at once, or in slices when a budget is set.
+    void syncLines(int first, int last);
     void syncSlice();
     void syncLine(QTextCursor &cursor, const QTextBlock &block, size_t i, Sync mode);
     void clearOverlays();

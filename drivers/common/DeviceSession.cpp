@@ -2,6 +2,7 @@
 
 #include "MonotonicClock.h"
 #include "QtRuntime.h"
+#include "VirtualBusServer.h"
 
 #include <QAbstractSocket>
 #include <QVariant>
@@ -119,20 +120,10 @@ void DeviceSession::endOpen(CanBusWorker::OpenError error, const QString &text)
         m_worker.setError(text.toStdString());
         retireDevice();
     } else {
-        sendWithoutDelay();
+        VirtualBusServer::sendLinesAtOnce(m_device.get());
     }
     if (m_done)
         std::exchange(m_done, nullptr)(error);
-}
-
-void DeviceSession::sendWithoutDelay()
-{
-    // A network bus (virtualcan is one) carries a frame per line over TCP. With Nagle's
-    // algorithm on, a line written while the previous one waits for its acknowledgement is
-    // held back, up to the peer's delayed-ACK time (40 ms on Linux): far too late for a
-    // frame with a schedule.
-    for (QAbstractSocket *socket : m_device->findChildren<QAbstractSocket *>())
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 void DeviceSession::onFramesReceived()

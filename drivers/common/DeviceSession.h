@@ -33,7 +33,6 @@ public:
     void finish();
 
 private:
-    void sendWithoutDelay();
     void onFramesReceived();
     void onStateChanged(QCanBusDevice::CanBusDeviceState state);
     void onError(QCanBusDevice::CanBusError error);

@@ -7,20 +7,12 @@
 #include <QCanBusDevice>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QHostAddress>
 #include <QLoggingCategory>
-#include <QUrl>
 
 #include <cstdlib>
 #include <future>
 
 #include <unistd.h>
-
-namespace {
-
-constexpr int virtualBusDefaultPort = 35468; // the plugin's
-
-} // namespace
 
 QtRuntime &QtRuntime::instance()
 {
@@ -106,13 +98,7 @@ void QtRuntime::hostVirtualBus(const std::string &interface)
     keepTimeZoneCached();
     runOnHost([&] {
         parkPluginServer();
-        // Where the plugin's client will connect: the URL's host, or this machine.
-        const QUrl url(QString::fromStdString(interface));
-        const QString host = url.host();
-        const QHostAddress address = host.isEmpty() ? QHostAddress(QHostAddress::LocalHost)
-                                                    : QHostAddress(host);
-        if (address.isLoopback())
-            m_busServer->host(quint16(url.port(virtualBusDefaultPort)));
+        m_busServer->hostInterface(QString::fromStdString(interface));
     });
     notePluginUsed("virtualcan");
 }

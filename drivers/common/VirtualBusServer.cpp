@@ -1,12 +1,16 @@
 #include "VirtualBusServer.h"
 
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 
 namespace {
 
 // A client that sends this much without a line break is not speaking the protocol.
 constexpr qint64 maxLineLength = 64 * 1024;
+
+constexpr quint16 pluginDefaultPort = 35468;   // the plugin's, when the URL has none
 
 } // namespace
 
@@ -23,11 +27,29 @@ void VirtualBusServer::host(quint16 port)
     m_servers.insert(port, server);
 }
 
+void VirtualBusServer::hostInterface(const QString &interface)
+{
+    // Where the plugin's client will connect: the URL's host, or this machine.
+    const QUrl url(interface);
+    const QString hostName = url.host();
+    const QHostAddress address = hostName.isEmpty() ? QHostAddress(QHostAddress::LocalHost)
+                                                    : QHostAddress(hostName);
+    if (address.isLoopback())
+        host(quint16(url.port(pluginDefaultPort)));
+}
+
+void VirtualBusServer::sendLinesAtOnce(QObject *owner)
+{
+    if (auto *socket = qobject_cast<QAbstractSocket *>(owner))
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    for (QAbstractSocket *socket : owner->findChildren<QAbstractSocket *>())
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
 void VirtualBusServer::accept(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
-        // Frames are single short lines: forward each at once, not when an ACK comes back.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        sendLinesAtOnce(socket);
         m_joined.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readLines(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {

@@ -28,6 +28,15 @@ public:
 
     // Starts serving the port unless it is served already, here or by another process.
     void host(quint16 port);
+    // Hosts the bus a virtualcan interface names ("can0" or "tcp://host:port/can0") when
+    // it lies on this machine; a bus on another host is that host's business.
+    void hostInterface(const QString &interface);
+
+    // Every frame is one short line: a socket under `owner` (or `owner` itself) then sends
+    // each at once. With Nagle's algorithm on, a line written while the previous one waits
+    // for its acknowledgement is held back, up to the peer's delayed-ACK time (40 ms on
+    // Linux): far too late for a frame with a schedule.
+    static void sendLinesAtOnce(QObject *owner);
     bool hosts(quint16 port) const { return m_servers.contains(port); }
 
 private:

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <chrono>

@@ -13,9 +13,7 @@ import sys
 import threading
 import time
 
-from testport import free_port
-
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from drivertest import CAN_MESSAGE, CANMsg, free_port
 
 failures = 0
 SKIP = 77
@@ -26,20 +24,6 @@ def check(what, ok):
     if not ok:
         failures += 1
         print(f"FAIL {what}")
-
-
-class CANMsg(ctypes.Structure):
-    _pack_ = 1
-    _fields_ = [("id", ctypes.c_uint32), ("timestamp", ctypes.c_uint32),
-                ("flags", ctypes.c_uint8), ("len", ctypes.c_uint8),
-                ("data", ctypes.c_uint8 * 8)]
-
-
-class CAN_MESSAGE(ctypes.Structure):
-    _pack_ = 1
-    _fields_ = [("ulLength", ctypes.c_uint32), ("ulFlags", ctypes.c_uint32),
-                ("ulID", ctypes.c_uint32), ("ucData", ctypes.c_uint8 * 8),
-                ("ulTimeStamp", ctypes.c_uint32)]
 
 
 # canbusutil prints standard identifiers right-aligned, extended ones as 8 digits.

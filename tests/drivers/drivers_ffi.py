@@ -10,7 +10,7 @@ import os
 import sys
 import time
 
-from testport import free_port
+from drivertest import CAN_MESSAGE, CANMsg, free_port
 
 failures = 0
 
@@ -20,20 +20,6 @@ def check(what, ok):
     if not ok:
         failures += 1
         print(f"FAIL {what}")
-
-
-class CANMsg(ctypes.Structure):
-    _pack_ = 1
-    _fields_ = [("id", ctypes.c_uint32), ("timestamp", ctypes.c_uint32),
-                ("flags", ctypes.c_uint8), ("len", ctypes.c_uint8),
-                ("data", ctypes.c_uint8 * 8)]
-
-
-class CAN_MESSAGE(ctypes.Structure):
-    _pack_ = 1
-    _fields_ = [("ulLength", ctypes.c_uint32), ("ulFlags", ctypes.c_uint32),
-                ("ulID", ctypes.c_uint32), ("ucData", ctypes.c_uint8 * 8),
-                ("ulTimeStamp", ctypes.c_uint32)]
 
 
 class CAN_PORT_INFORMATION(ctypes.Structure):

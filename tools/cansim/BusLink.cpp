@@ -1,9 +1,6 @@
 #include "BusLink.h"
 
-#include <QAbstractSocket>
 #include <QCanBus>
-#include <QHostAddress>
-#include <QUrl>
 #include <QVariant>
 
 BusLink::BusLink(QObject *parent) : QObject(parent)
@@ -40,8 +37,11 @@ void BusLink::open(const QString &plugin, const QString &interface, int bitrate,
         });
         return;
     }
+    // Whoever joins a virtual bus first hosts it. Hosting it with the drivers' server
+    // rather than the plugin's own lets this side send each frame line at once; the
+    // plugin then finds the port taken and simply joins.
     if (plugin == QLatin1String("virtualcan"))
-        hostVirtualBus(interface);
+        m_busServer.hostInterface(interface);
     if (bitrate > 0)
         m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitrate));
     connect(m_device.get(), &QCanBusDevice::stateChanged, this, &BusLink::onStateChanged);
@@ -57,18 +57,6 @@ void BusLink::open(const QString &plugin, const QString &interface, int bitrate,
     }
     if (m_device->state() == QCanBusDevice::ConnectedState)
         QTimer::singleShot(0, this, [this] { onStateChanged(QCanBusDevice::ConnectedState); });
-}
-
-void BusLink::hostVirtualBus(const QString &interface)
-{
-    // Whoever joins a virtual bus first hosts it. Hosting it here rather than in the
-    // plugin's own server lets this side send each frame line at once (see
-    // VirtualBusServer); the plugin then finds the port taken and simply joins.
-    const QUrl url(interface);
-    const QHostAddress address(url.host());
-    if (!url.host().isEmpty() && !address.isLoopback())
-        return;
-    m_busServer.host(quint16(url.port(35468))); // the plugin's default port
 }
 
 void BusLink::close()
@@ -97,10 +85,7 @@ void BusLink::onStateChanged(QCanBusDevice::CanBusDeviceState state)
     if (state == QCanBusDevice::ConnectedState && !m_joined && !m_failed) {
         m_joined = true;
         m_timeout.stop();
-        // One frame per short TCP line: without this, Nagle's algorithm holds lines back
-        // for up to the peer's delayed-ACK time.
-        for (QAbstractSocket *socket : m_device->findChildren<QAbstractSocket *>())
-            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        VirtualBusServer::sendLinesAtOnce(m_device.get());
         emit joined();
         return;
     }

@@ -37,8 +37,6 @@ private:
     void onError(QCanBusDevice::CanBusError error);
     void fail(const QString &why);
 
-    void hostVirtualBus(const QString &interface);
-
     VirtualBusServer m_busServer; // outlives the device: declared before it
     std::unique_ptr<QCanBusDevice> m_device;
     QTimer m_timeout;

@@ -8,6 +8,14 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev libqt6serialbus6-bin
   libgl-dev libgtest-dev
   fonts-noto-cjk xvfb xauth
+  # conversion: LibreOffice Calc as the spreadsheet server, driven over UNO
+  libreoffice-calc-nogui libreoffice-dev fonts-liberation2
+  # peers and independent readers in tests: can-utils, an .xls reader
+  can-utils python3-xlrd
+  # fuzzing and the sanitizer build
+  clang libfuzzer-14-dev libclang-rt-14-dev
+  # packaging: cpack -G DEB
+  dpkg-dev file
 )
 
 missing=()

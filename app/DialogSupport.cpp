@@ -1,0 +1,227 @@
+#include "DialogSupport.h"
+
+#include "FormHelp.h"
+#include "HelpTexts.h"
+#include "Paths.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QUrl>
+
+#include <cmath>
+
+namespace dialogs {
+
+namespace {
+// Full-width digits, signs and points typed through a Japanese input method count.
+QString normalizedInput(const QString &text)
+{
+    return text.normalized(QString::NormalizationForm_KC).trimmed();
+}
+} // namespace
+
+std::optional<double> number(const QString &text)
+{
+    const QString t = normalizedInput(text);
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(t, &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int32_t> roundToLong(double value)
+{
+    // The default rounding mode rounds halves to even.
+    const double r = std::nearbyint(value);
+    if (!(r >= double(INT32_MIN) && r <= double(INT32_MAX)))
+        return std::nullopt;
+    return int32_t(r);
+}
+
+int64_t leadingHex(const QString &text)
+{
+    QString t = normalizedInput(text);
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+        || t.startsWith(QLatin1String("&h"), Qt::CaseInsensitive))
+        t = t.mid(2);
+    int64_t value = 0;
+    for (const QChar c : t) {
+        const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
+                          : (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ? c.unicode() - 'a' + 10
+                          : (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ? c.unicode() - 'A' + 10
+                                                                             : -1;
+        if (digit < 0)
+            break;
+        value = std::min<int64_t>(value * 16 + digit, int64_t(1) << 40);
+    }
+    return value;
+}
+
+QString idText(int32_t value)
+{
+    return QString::number(uint32_t(value), 16).toUpper().rightJustified(3, QLatin1Char('0'));
+}
+
+QString secondsText(int32_t milliseconds)
+{
+    return QString::number(double(milliseconds) / 1000.0, 'g', 12);
+}
+
+QColor toColor(int32_t bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+int32_t toBgr(const QColor &color)
+{
+    return int32_t(color.red() | (color.green() << 8) | (color.blue() << 16));
+}
+
+void setBackColor(QAbstractButton *button, int32_t bgr)
+{
+    const QColor c = toColor(bgr);
+    button->setProperty("backColor", toBgr(c));
+    button->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #808080;")
+                              .arg(c.name()));
+}
+
+int32_t backColor(const QAbstractButton *button)
+{
+    return button->property("backColor").toInt();
+}
+
+void chooseBackColor(QWidget *parent, QAbstractButton *button)
+{
+    QColorDialog chooser(toColor(backColor(button)), parent);
+    chooser.setObjectName(QStringLiteral("CommonDialog1"));
+    chooser.setOption(QColorDialog::DontUseNativeDialog);
+    if (chooser.exec() == QDialog::Accepted && chooser.selectedColor().isValid())
+        setBackColor(button, toBgr(chooser.selectedColor()));
+}
+
+void selectIndex(const QList<QRadioButton *> &group, int32_t index)
+{
+    // Auto-exclusive buttons cannot be cleared one by one; lift that while setting.
+    for (QRadioButton *b : group) {
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+    }
+    if (index >= 0 && index < group.size())
+        group[index]->setChecked(true);
+    for (QRadioButton *b : group)
+        b->setAutoExclusive(true);
+}
+
+std::optional<int32_t> selectedIndex(const QList<QRadioButton *> &group)
+{
+    for (int i = 0; i < group.size(); ++i)
+        if (group[i]->isChecked())
+            return i;
+    return std::nullopt;
+}
+
+std::optional<QString> droppedFolder(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return std::nullopt;
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile())
+        return std::nullopt;
+    QString path = QDir::toNativeSeparators(url.toLocalFile());
+    const QFileInfo info(path);
+    if (info.isFile())
+        path = QDir::toNativeSeparators(info.absolutePath());
+    return paths::removeTrailingSeparator(path);
+}
+
+QString caption(const QString &applicationTitle, const QString &name)
+{
+    return applicationTitle + QStringLiteral("　　- ") + name + QStringLiteral(" -");
+}
+
+QRadioButton *radio(QWidget *parent, const QByteArray &name, const QString &text)
+{
+    auto *b = new QRadioButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QCheckBox *check(QWidget *parent, const QByteArray &name, const QString &text)
+{
+    auto *b = new QCheckBox(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+QLineEdit *line(QWidget *parent, const QByteArray &name, const QString &text, const QString &tip,
+                int width)
+{
+    auto *e = new QLineEdit(text, parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setToolTip(tip);
+    if (width > 0)
+        e->setFixedWidth(width);
+    return e;
+}
+
+QLabel *label(QWidget *parent, const QByteArray &name, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+QPushButton *colourButton(QWidget *parent, const QByteArray &name)
+{
+    auto *b = new QPushButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFixedSize(44, 22);
+    b->setToolTip(QStringLiteral("色を選択"));
+    return b;
+}
+
+QHBoxLayout *bottomRow(QWidget *parent, QToolButton *&help, QPushButton *&ok,
+                       QPushButton *&cancel)
+{
+    auto *row = new QHBoxLayout;
+    help = new QToolButton(parent);
+    help->setObjectName(QStringLiteral("Img_Help_Setting"));
+    help->setIcon(parent->style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    help->setIconSize(QSize(28, 28));
+    help->setAutoRaise(true);
+    help->setToolTip(QStringLiteral("ヘルプ"));
+    ok = new QPushButton(QStringLiteral("OK"), parent);
+    ok->setObjectName(QStringLiteral("Bt_OK"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("キャンセル"), parent);
+    cancel->setObjectName(QStringLiteral("Bt_Cancell"));
+    row->addWidget(help);
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+void showHelp(FormHelp *help, const QString &applicationTitle, int resource)
+{
+    if (help)
+        help->showHelp(applicationTitle + QStringLiteral(" - ヘルプ"), HelpTexts::helpText(resource));
+}
+
+} // namespace dialogs

@@ -112,6 +112,7 @@ void FormOption1::buildWindow()
             grid->addWidget(new QLabel(QStringLiteral("～"), box), i, 3);
             grid->addWidget(to[size_t(i)], i, 4);
         }
+        grid->setColumnStretch(5, 1);
         top->addWidget(box);
     };
     exclusion("GB_DisID_Play", QStringLiteral("再生メッセージ除外設定"), "CB_DisID_Play",

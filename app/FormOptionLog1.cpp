@@ -89,6 +89,7 @@ void FormOptionLog1::buildWindow()
     TB_Excel_Status = line(GB_LogSave_Format, "TB_Excel_Status", QString(), QString(), 48);
     TB_Excel_Status->setReadOnly(true);
     TB_Excel_Status->setFrame(false);
+    TB_Excel_Status->setAttribute(Qt::WA_TranslucentBackground);
     TB_Excel_Status->setFocusPolicy(Qt::NoFocus);
     excel->addWidget(TB_Excel_Status);
     excel->addStretch(1);
@@ -174,8 +175,10 @@ void FormOptionLog1::read_setting()
     setWindowTitle(caption(p.Application_title, QStringLiteral("保存機能")));
     const bool excel = p.ExcelInstallCheck == 1;
     TB_Excel_Status->setText(excel ? QStringLiteral(" OK") : QStringLiteral(" NG"));
-    TB_Excel_Status->setStyleSheet(excel ? QStringLiteral("color: rgb(0, 160, 11);")
-                                         : QStringLiteral("color: rgb(255, 0, 0);"));
+    QPalette palette = TB_Excel_Status->palette();
+    palette.setColor(QPalette::Text, excel ? QColor(0, 160, 11) : QColor(255, 0, 0));
+    palette.setColor(QPalette::Base, Qt::transparent);
+    TB_Excel_Status->setPalette(palette);
 
     selectIndex(group(RB_SV_Format), p.t_SaveFormat == 1 ? 1 : p.t_SaveFormat == 2 ? 0 : -1);
     selectIndex(group(RB_SaveFilePath), p.t_SaveFilePath_mode);

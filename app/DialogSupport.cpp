@@ -38,8 +38,10 @@ std::optional<double> number(const QString &text)
     const QString t = normalizedInput(text);
     if (t.isEmpty())
         return std::nullopt;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);   // "1,5" is not 15
     bool ok = false;
-    const double v = QLocale::c().toDouble(t, &ok);
+    const double v = c.toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
         return std::nullopt;
     return v;

@@ -117,6 +117,7 @@ const NumberRow kNumbers[] = {
     {"TB_SkipTimeParam", "100000", &ELM327_Info::t_SkipTime_Value, 100000},
     {"TB_SkipTimeParam", "100001", &ELM327_Info::t_SkipTime_Value, 300},
     {"TB_SkipTimeParam", "1e3", &ELM327_Info::t_SkipTime_Value, 1000},
+    {"TB_SkipTimeParam", "1,000", &ELM327_Info::t_SkipTime_Value, 300},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, CommonNumbers, ::testing::ValuesIn(kNumbers));
 
@@ -528,6 +529,7 @@ struct MenuRow
     const char *menu;
     const char *dialog;
     const char *closedBy;   // a button, "close box" or "Escape"
+    const char *helpHeading = nullptr;
 };
 
 void PrintTo(const MenuRow &r, std::ostream *os)
@@ -568,9 +570,10 @@ TEST_P(FromTheMenu, MainWindowIsDisabledWhileTheDialogIsOpenAndUsableAfterwards)
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
     EXPECT_FALSE(mainWindowUsable(w));
-    if (dialog->findChild<QWidget *>("Img_Help_Setting")) {
+    if (GetParam().helpHeading) {
         click(dialog, "Img_Help_Setting");
         EXPECT_TRUE(w.helpWindow()->isVisible());
+        EXPECT_TRUE(w.helpWindow()->helpText().startsWith(QString::fromUtf8(GetParam().helpHeading)));
         EXPECT_TRUE(w.helpWindow()->isEnabled());
         EXPECT_TRUE(w.helpWindow()->isWindow() && !w.helpWindow()->parentWidget())
             << "a window of its own, which the dialog modal to the main window does not block";
@@ -583,15 +586,15 @@ TEST_P(FromTheMenu, MainWindowIsDisabledWhileTheDialogIsOpenAndUsableAfterwards)
 }
 
 const MenuRow kMenus[] = {
-    {"menu_common_setting", "FormCommonSetting", "Bt_OK"},
-    {"menu_common_setting", "FormCommonSetting", "Bt_Cancell"},
-    {"menu_common_setting", "FormCommonSetting", "close box"},
-    {"menu_opt_function1", "FormOption1", "Bt_OK"},
-    {"menu_opt_function1", "FormOption1", "Bt_Cancell"},
-    {"menu_opt_function1", "FormOption1", "Escape"},
-    {"menu_opt_log1", "FormOptionLog1", "Bt_OK"},
-    {"menu_opt_log1", "FormOptionLog1", "Bt_Cancell"},
-    {"menu_opt_log1", "FormOptionLog1", "close box"},
+    {"menu_common_setting", "FormCommonSetting", "Bt_OK", "- 共通設定 -"},
+    {"menu_common_setting", "FormCommonSetting", "Bt_Cancell", "- 共通設定 -"},
+    {"menu_common_setting", "FormCommonSetting", "close box", "- 共通設定 -"},
+    {"menu_opt_function1", "FormOption1", "Bt_OK", "- 拡張機能１ -"},
+    {"menu_opt_function1", "FormOption1", "Bt_Cancell", "- 拡張機能１ -"},
+    {"menu_opt_function1", "FormOption1", "Escape", "- 拡張機能１ -"},
+    {"menu_opt_log1", "FormOptionLog1", "Bt_OK", "- 保存機能 -"},
+    {"menu_opt_log1", "FormOptionLog1", "Bt_Cancell", "- 保存機能 -"},
+    {"menu_opt_log1", "FormOptionLog1", "close box", "- 保存機能 -"},
     {"menu_help_version", "FormVersion", "Bt_OK"},
     {"menu_help_version", "FormVersion", "close box"},
 };

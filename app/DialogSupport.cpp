@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScreen>
 #include <QUrl>
 
 #include <cmath>
@@ -220,10 +221,20 @@ QHBoxLayout *bottomRow(QWidget *parent, QToolButton *&help, QPushButton *&ok,
     return row;
 }
 
-void showHelp(FormHelp *help, const QString &applicationTitle, int resource)
+void showHelp(FormHelp *help, QWidget *dialog, const QString &applicationTitle, int resource)
 {
-    if (help)
-        help->showHelp(applicationTitle + QStringLiteral(" - ヘルプ"), HelpTexts::helpText(resource));
+    if (!help)
+        return;
+    if (!help->isVisible()) {
+        // Beside the dialog when the screen has room, so both can be read at once.
+        const QRect frame = dialog->frameGeometry();
+        const QRect screen = dialog->screen()->availableGeometry();
+        QPoint at(frame.right() + 8, frame.top());
+        if (at.x() + help->width() > screen.right())
+            at.setX(std::max(screen.left(), frame.left() - help->width() - 8));
+        help->move(at);
+    }
+    help->showHelp(applicationTitle + QStringLiteral(" - ヘルプ"), HelpTexts::helpText(resource));
 }
 
 } // namespace dialogs

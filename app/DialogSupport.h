@@ -68,7 +68,7 @@ QPushButton *colourButton(QWidget *parent, const QByteArray &name);
 // The help picture on the left, OK and キャンセル on the right.
 QHBoxLayout *bottomRow(QWidget *parent, QToolButton *&help, QPushButton *&ok,
                        QPushButton *&cancel);
-// Shows help text `resource` in the help window, when there is one.
-void showHelp(FormHelp *help, const QString &applicationTitle, int resource);
+// Shows help text `resource` in the help window, when there is one, beside `dialog`.
+void showHelp(FormHelp *help, QWidget *dialog, const QString &applicationTitle, int resource);
 
 } // namespace dialogs

@@ -284,5 +284,5 @@ void FormCommonSetting::Bt_Msg_Blackout_Dialog_Click()
 
 void FormCommonSetting::Img_Help_Setting_Click()
 {
-    dialogs::showHelp(m_help, m_params.Application_title, 101);
+    dialogs::showHelp(m_help, this, m_params.Application_title, 101);
 }

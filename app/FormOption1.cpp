@@ -238,5 +238,5 @@ void FormOption1::Bt_MarkerColor_Dialog_Click(int index)
 
 void FormOption1::Img_Help_Setting_Click()
 {
-    dialogs::showHelp(m_help, m_params.Application_title, 102);
+    dialogs::showHelp(m_help, this, m_params.Application_title, 102);
 }

@@ -234,7 +234,7 @@ void FormOptionLog1::Bt_Cancell_Click()
 
 void FormOptionLog1::Img_Help_Setting_Click()
 {
-    dialogs::showHelp(m_help, m_params.Application_title, 103);
+    dialogs::showHelp(m_help, this, m_params.Application_title, 103);
 }
 
 void FormOptionLog1::dropInto(QLineEdit *box, const QMimeData *data)

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QMimeData>
 #include <QLabel>
@@ -423,6 +424,22 @@ const DropRow kDrops[] = {
     {"TB_LogSaveFilePath", "TB_LogSaveFilePath"},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, FolderDrops, ::testing::ValuesIn(kDrops));
+
+// A click on a folder picture offers a folder chooser; the folder chosen goes into the box.
+TEST(OptionLog1, FolderPictureOpensAChooser)
+{
+    QTemporaryDir tmp;
+    Open<FormOptionLog1> o;
+    QWidget *w = o.show();
+    answerNextModal([&](QWidget *modal) {
+        auto *chooser = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(chooser, nullptr);
+        chooser->setDirectory(tmp.path());
+        QMetaObject::invokeMethod(chooser, "accept");
+    });
+    click(w, "Img_Log_save_folder");
+    EXPECT_EQ(textOf(w, "TB_LogSaveFilePath"), tmp.path());
+}
 
 struct FormatRow
 {

@@ -5,21 +5,20 @@
 #include "Paths.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStyle>
-#include <QToolButton>
 #include <QColorDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QToolButton>
 #include <QUrl>
 
 #include <cmath>
@@ -31,6 +30,18 @@ namespace {
 QString normalizedInput(const QString &text)
 {
     return text.normalized(QString::NormalizationForm_KC).trimmed();
+}
+
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
 }
 } // namespace
 
@@ -65,13 +76,10 @@ int64_t leadingHex(const QString &text)
         t = t.mid(2);
     int64_t value = 0;
     for (const QChar c : t) {
-        const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
-                          : (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ? c.unicode() - 'a' + 10
-                          : (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ? c.unicode() - 'A' + 10
-                                                                             : -1;
+        const int digit = hexDigit(c);
         if (digit < 0)
             break;
-        value = std::min<int64_t>(value * 16 + digit, int64_t(1) << 40);
+        value = std::min<int64_t>(value * 16 + digit, int64_t(1) << 40);   // far past 0x7FF
     }
     return value;
 }

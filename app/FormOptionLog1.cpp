@@ -78,7 +78,8 @@ void FormOptionLog1::buildWindow()
                                     QStringLiteral("Excel形式で保存 (.xls)"),
                                     QStringLiteral("テキスト形式で保存 （.csv）")};
     for (int i = 0; i < 3; ++i) {
-        RB_LogSV_Format[size_t(i)] = radio(GB_LogSave_Format, rowName("RB_LogSV_Format", i), formatTexts[i]);
+        RB_LogSV_Format[size_t(i)] =
+            radio(GB_LogSave_Format, rowName("RB_LogSV_Format", i), formatTexts[i]);
         format->addWidget(RB_LogSV_Format[size_t(i)], i, 0);
     }
     // Record files are always written in the program's own format.
@@ -97,13 +98,15 @@ void FormOptionLog1::buildWindow()
     root->addWidget(GB_LogSave_Format);
 
     // A destination group: three places, the folder box and its two drop pictures.
-    auto destination = [&](QGroupBox *box, const char *radioName, std::array<QRadioButton *, 3> &places,
+    auto destination = [&](QGroupBox *box, const char *radioName,
+                           std::array<QRadioButton *, 3> &places,
                            const char *boxName, QLineEdit *&path, const char *pictureName,
                            QToolButton *&picture, const char *pathPictureName,
                            QToolButton *&pathPicture) {
         auto *grid = new QGridLayout(box);
         for (int i = 0; i < 3; ++i) {
-            places[size_t(i)] = radio(box, rowName(radioName, i), QString::fromUtf8(kPlaceTexts[i]));
+            places[size_t(i)] =
+                radio(box, rowName(radioName, i), QString::fromUtf8(kPlaceTexts[i]));
             grid->addWidget(places[size_t(i)], 0, i);
         }
         picture = folderPicture(box, pictureName, false);

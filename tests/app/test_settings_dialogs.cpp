@@ -30,7 +30,6 @@
 namespace {
 
 using Getter = int32_t (ELM327_Info::*)(int16_t) const;
-using Setter = void (ELM327_Info::*)(int16_t, int32_t);
 
 bool checked(const QWidget *w, const QString &name)
 {
@@ -138,7 +137,8 @@ TEST(CommonSetting, ShowsTheParametersAndStoresButtonsAndBoxesOnOk)
     EXPECT_FALSE(named<QRadioButton>(w, "RB_MsgType_1")->isEnabled());
     EXPECT_EQ(textOf(w, "TB_DataChangeColorTime"), "1.5");
     EXPECT_EQ(textOf(w, "TB_Msg_Blackout_Ratio"), "250");
-    EXPECT_EQ(named<QLineEdit>(w, "TB_SkipTimeParam")->toolTip(), QString::fromUtf8("30 ～ 100000 [ms]"));
+    EXPECT_EQ(named<QLineEdit>(w, "TB_SkipTimeParam")->toolTip(),
+              QString::fromUtf8("30 ～ 100000 [ms]"));
     EXPECT_TRUE(checked(w, "CB_MM_Mode"));
     EXPECT_FALSE(checked(w, "CB_MsgLateColor_Enable"));
 
@@ -233,10 +233,10 @@ class ExclusionRanges : public ::testing::TestWithParam<RangeRow>
 TEST_P(ExclusionRanges, ValidPairsAreStoredInvalidOnesKeepTheOldPair)
 {
     Open<FormOption1> o;
-    for (Setter set : std::initializer_list<Setter>{&ELM327_Info::t_DisableID_Play_Start, &ELM327_Info::t_DisableID_Rec_Start})
-        (o.p.*set)(7, 0x10);
-    for (Setter set : std::initializer_list<Setter>{&ELM327_Info::t_DisableID_Play_End, &ELM327_Info::t_DisableID_Rec_End})
-        (o.p.*set)(7, 0x20);
+    o.p.t_DisableID_Play_Start(7, 0x10);
+    o.p.t_DisableID_Rec_Start(7, 0x10);
+    o.p.t_DisableID_Play_End(7, 0x20);
+    o.p.t_DisableID_Rec_End(7, 0x20);
     QWidget *w = o.show();
     for (const char *box : {"TB_DisID_PlaylStart_7", "TB_DisID_RecStart_7"})
         setText(w, box, QString::fromUtf8(GetParam().start));
@@ -333,12 +333,14 @@ TEST(Option1, EveryRowOfEveryTableIsShownAndStored)
     }
     click(w, "Bt_OK");
     for (int16_t i = 0; i < 8; ++i) {
-        for (Getter get : std::initializer_list<Getter>{&ELM327_Info::t_DisableID_Play_Start, &ELM327_Info::t_DisableID_Play_End,
-                         &ELM327_Info::t_DisableID_Rec_Start, &ELM327_Info::t_DisableID_Rec_End,
-                         &ELM327_Info::t_MsgMarkerID})
+        for (Getter get : std::initializer_list<Getter>{
+                 &ELM327_Info::t_DisableID_Play_Start, &ELM327_Info::t_DisableID_Play_End,
+                 &ELM327_Info::t_DisableID_Rec_Start, &ELM327_Info::t_DisableID_Rec_End,
+                 &ELM327_Info::t_MsgMarkerID})
             EXPECT_EQ((o.p.*get)(i), 0x100 + i) << "row " << i;
-        for (Getter get : std::initializer_list<Getter>{&ELM327_Info::t_DisableID_Play_ON, &ELM327_Info::t_DisableID_Rec_ON,
-                         &ELM327_Info::t_MsgMarker_ON})
+        for (Getter get : std::initializer_list<Getter>{&ELM327_Info::t_DisableID_Play_ON,
+                                                        &ELM327_Info::t_DisableID_Rec_ON,
+                                                        &ELM327_Info::t_MsgMarker_ON})
             EXPECT_EQ((o.p.*get)(i), 1) << "row " << i;
         EXPECT_EQ(o.p.t_MsgMarkerStartByte(i), 1 + i % 8);
         EXPECT_EQ(o.p.t_MsgMarkerEndByte(i), 8);
@@ -590,7 +592,8 @@ TEST_P(FromTheMenu, MainWindowIsDisabledWhileTheDialogIsOpenAndUsableAfterwards)
     if (GetParam().helpHeading) {
         click(dialog, "Img_Help_Setting");
         EXPECT_TRUE(w.helpWindow()->isVisible());
-        EXPECT_TRUE(w.helpWindow()->helpText().startsWith(QString::fromUtf8(GetParam().helpHeading)));
+        const QString heading = QString::fromUtf8(GetParam().helpHeading);
+        EXPECT_TRUE(w.helpWindow()->helpText().startsWith(heading));
         EXPECT_TRUE(w.helpWindow()->isEnabled());
         EXPECT_TRUE(w.helpWindow()->isWindow() && !w.helpWindow()->parentWidget())
             << "a window of its own, which the dialog modal to the main window does not block";

@@ -81,10 +81,10 @@ TEST_F(SettingsRestart, BitRateAndRecordFolderChosenInTheDialogsHoldAfterARestar
                settings.path() + '\n' + QString::number(port) + '\n' + folder);
     first.setProcessEnvironment(env);
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const ::testing::TestInfo *self = ::testing::UnitTest::GetInstance()->current_test_info();
     first.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=" + QString::fromLatin1(::testing::UnitTest::GetInstance()
-                                                            ->current_test_info()->test_suite_name())
-                 + '.' + ::testing::UnitTest::GetInstance()->current_test_info()->name()});
+                {QStringLiteral("--gtest_filter=%1.%2")
+                     .arg(QLatin1String(self->test_suite_name()), QLatin1String(self->name()))});
     ASSERT_TRUE(first.waitForFinished(60000));
     const QByteArray firstOutput = first.readAllStandardOutput();
     ASSERT_EQ(first.exitCode(), 0) << firstOutput.toStdString();
@@ -103,7 +103,8 @@ TEST_F(SettingsRestart, BitRateAndRecordFolderChosenInTheDialogsHoldAfterARestar
     EXPECT_EQ(w->device.t_bitRate, 3);
     EXPECT_EQ(w->device.t_LogSaveFilePath, folder);
     QString protocol;
-    ASSERT_TRUE(recordSequence(sequence(50, 7), [&] { protocol = textOf(w.get(), "TB_Protocol"); }));
+    ASSERT_TRUE(recordSequence(sequence(50, 7),
+                               [&] { protocol = textOf(w.get(), "TB_Protocol"); }));
     EXPECT_TRUE(messages.messages.empty()) << messages.texts().join('|').toStdString();
     EXPECT_EQ(protocol, "250k bps");
     const auto files = readRecordedFolder(folder);

@@ -1,5 +1,6 @@
 #include "Cp932.h"
 #include "SettingsRecord.h"
+#include "TextSupplement.h"
 
 #include <gtest/gtest.h>
 
@@ -93,4 +94,26 @@ TEST(TextSupplementLayout, AFieldChangedSinceIsNotOverwritten)
     PlayTarget backT;
     ASSERT_TRUE(settingsrecord::parse(bytes, back, backT));
     EXPECT_EQ(back.t_LogSaveFilePath, "/data/x");
+}
+
+// A damaged reserved field changes nothing and never reads past its end.
+TEST(TextSupplementLayout, DamagedSupplementsAreIgnored)
+{
+    const QByteArray damaged[] = {
+        "CKUTF8\n42:",           "CKUTF8\n42:99:/data/é",  "CKUTF8\n42:-1:x",
+        "CKUTF8\n42:3",          "CKUTF8\nxx:3:abc",        "CKUTF8\n42:99999999999999999999:x",
+        "CKUTF8\n7:3:abc",       "CKUTF\n42:8:/data/\xc3\xa9", QByteArray("CKUTF8\n42:2:\xff\xfe"),
+    };
+    for (const QByteArray &bytes : damaged) {
+        ELM327_Info p;
+        PlayTarget t;
+        p.t_LogSaveFilePath = "/data/?";
+        textsupplement::apply(bytes, p, t);
+        EXPECT_EQ(p.t_LogSaveFilePath, "/data/?") << bytes.toStdString();
+    }
+    ELM327_Info p;
+    PlayTarget t;
+    p.t_LogSaveFilePath = "/data/?";
+    textsupplement::apply("CKUTF8\n42:8:/data/\xc3\xa9", p, t);
+    EXPECT_EQ(p.t_LogSaveFilePath, QString::fromUtf8("/data/é")) << "the well-formed one";
 }

@@ -1,6 +1,7 @@
 // The exclusion and skip-time engine on a private virtual bus, with cansim listening.
 #include "CAN_PlayDB_Multi.h"
 #include "VariantRun.h"
+#include "free_port.h"
 
 #include <QTemporaryDir>
 
@@ -205,3 +206,73 @@ TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
     ASSERT_TRUE(run.run());
     EXPECT_EQ(ids(listener.stop()), (std::vector<uint32_t>{0x201, 0x203}));
 }
+
+// ---- Repeat across a folder whose first listed file cannot be played ------------------------
+
+enum class FirstFile { ExcludedOnly, WithoutFrames, Vanishes };
+
+struct WrapRow
+{
+    const char *name;
+    bool exclusionEngine;
+    FirstFile first;
+};
+
+class RepeatedFolder : public ::testing::TestWithParam<WrapRow>
+{
+};
+
+// Listed order: the row's first file, then A and B, three frames 60 ms apart each and B
+// 200 ms after A. Each pass after the first must begin a new cycle and keep the recorded
+// spacing; a pass that did not would send its frames back to back, for ever.
+TEST_P(RepeatedFolder, EveryPassKeepsTheRecordedSpacing)
+{
+    const WrapRow &row = GetParam();
+    QTemporaryDir dir;
+    const auto listed = writeListedFolder(dir.path(), 3, [&](int i) {
+        if (i == 0 && row.first == FirstFile::WithoutFrames)
+            return std::vector<RecordFrame>{};
+        const int32_t id = i == 0 && row.first == FirstFile::ExcludedOnly ? 0x7F0 : 0x300 + i;
+        return series(3, 200.0 * i, 60, {id}, uint8_t(i));
+    });
+    ASSERT_EQ(listed.size(), 3u);
+    const int port = freeTestPort();
+    Listener listener;
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
+    preloadAsTheWindowDoes(run);
+    if (row.exclusionEngine)
+        excludeRange(run.params, 0, 0x7F0, 0x7F0);
+    run.targetFolder(dir.path());
+    run.play.t_RecPlay_PlayMode_Repeat = 1;
+    const QString first = dir.filePath(listed[0]);
+    run.host.onTick = [&] {
+        // Gone after it has been loaded for the first pass.
+        if (row.first == FirstFile::Vanishes)
+            QFile::remove(first);
+        if (run.play.vx_millisecond - run.play.vx_start_time > 1500)
+            run.host.RxFlag = 0;
+    };
+    ASSERT_TRUE(run.run());
+    std::vector<Seen> passes;
+    for (const Seen &s : listener.stop())
+        if (s.id == 0x301 || s.id == 0x302)
+            passes.push_back(s);
+    ASSERT_GE(passes.size(), 12u) << "two passes of A and B";
+    EXPECT_LT(passes.size(), 40u) << "frames sent back to back";
+    for (size_t pass = 0; pass < 2; ++pass) {
+        const Seen &a = passes[pass * 6];
+        const Seen &b = passes[pass * 6 + 5];
+        EXPECT_EQ(a.id, 0x301u) << pass;
+        EXPECT_EQ(b.id, 0x302u) << pass;
+        EXPECT_NEAR(b.ms - a.ms, 320, 60) << "pass " << pass + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RepeatedFolder,
+    ::testing::Values(WrapRow{"FirstOfExcludedFramesOnly", true, FirstFile::ExcludedOnly},
+                      WrapRow{"FirstWithoutFrames", true, FirstFile::WithoutFrames},
+                      WrapRow{"FirstVanishesExclusionEngine", true, FirstFile::Vanishes},
+                      WrapRow{"FirstVanishesPlainEngine", false, FirstFile::Vanishes}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -55,7 +55,9 @@ void CAN_PlayDB_Multi::advanceKept(int32_t &count, Frames frames, const ELM327_I
     while (count <= FrameBuffer::kLastIndex && frames[size_t(count)].identifier >= 1
            && IsPlayExcludedID(frames[size_t(count)].identifier, params) == 1) {
         ++count;
-        if (count % 1000 != 0)
+        // A long run of excluded frames is passed over at once; the window system gets a
+        // turn after every 1000th, enough for Disconnect and Pause.
+        if (count % 1000 == 0)
             pumpMessages();
     }
     if (count > FrameBuffer::kLastIndex)

@@ -1,8 +1,10 @@
 // The exclusion and skip-time engine on a private virtual bus, with cansim listening.
 #include "CAN_PlayDB_Multi.h"
+#include "CanusbPlayDevice.h"
 #include "VariantRun.h"
 #include "free_port.h"
 
+#include <QEvent>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -205,6 +207,56 @@ TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
     run.targetFolder(dir.path());
     ASSERT_TRUE(run.run());
     EXPECT_EQ(ids(listener.stop()), (std::vector<uint32_t>{0x201, 0x203}));
+}
+
+// ---- Long runs of excluded frames -----------------------------------------------------------
+
+namespace {
+
+// Counts the turns the window system gets: an event that posts itself again is delivered
+// once per turn.
+class TurnCounter final : public QObject
+{
+public:
+    TurnCounter() { repost(); }
+    bool event(QEvent *e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        ++turns;
+        repost();
+        return true;
+    }
+    int turns = 0;
+
+private:
+    void repost() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+};
+
+} // namespace
+
+// Every turn costs time the next kept frame waits for; one per 1000 frames passed over is
+// enough for Disconnect and Pause. (bench_excluded_run measures the delay on the bus.)
+TEST(MultiEngine, ALongRunOfExcludedFramesGivesTheWindowSystemOneTurnPerThousand)
+{
+    FrameBuffer file;
+    file[0] = frame(0x100, 0, 1, {1});
+    for (int i = 1; i < FrameBuffer::kLastIndex; ++i)
+        file[i] = frame(0x150, 0, 1, {2});
+    file[FrameBuffer::kLastIndex] = frame(0x200, 0, 1, {3});
+    ELM327_Info params;
+    excludeRange(params, 0, 0x150, 0x150);
+    CANUSB usb;
+    CAN_DB adapters;
+    CanusbPlayDevice device(params, usb, adapters);
+    TurnCounter counter;
+    int32_t count = 0;
+    CAN_PlayDB_Multi::advanceKept(count, file.frames(), params, device);
+    EXPECT_EQ(count, FrameBuffer::kLastIndex);
+    EXPECT_EQ(device.message().id, 0x200u);
+    // 19,999 frames passed over: 19 turns.
+    EXPECT_GE(counter.turns, 19);
+    EXPECT_LE(counter.turns, 20);
 }
 
 // ---- Repeat across a folder whose first listed file cannot be played ------------------------

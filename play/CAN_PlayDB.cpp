@@ -367,7 +367,7 @@ void CAN_PlayDB::enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) cons
 {
     if (!message.isTableId())
         return;
-    const double playing = vx_millisecond - Pause_ON_offset_time;
+    const double playing = std::floor(vx_millisecond - Pause_ON_offset_time);
     rx.updateFrame(int16_t(message.id), message.dlc, playing, Currency::fromDouble(playing),
                    message.data);
 }

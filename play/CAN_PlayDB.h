@@ -122,7 +122,9 @@ public:
     bool sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
                         PlayDevice &device);
     // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
-    // outside 1 … 0x7FF have no entry.
+    // outside 1 … 0x7FF have no entry. Its time is the playing time in whole milliseconds,
+    // as the program's millisecond clock reads, so the table's cycle times look as they do
+    // in a recording; the finer clock only schedules.
     void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const;
     // A cycle is complete: its length is kept (first cycle only) and the time line
     // restarts, so the first frame of the next cycle is due at once.

@@ -24,6 +24,7 @@ void Form1::Bt_Connect_Click()
 
     SetButtonStates(2, 0, 1, 1, 0, 0, 0, m_ButtonState[Repeat]);
     lockWindow();
+    CanPlay.resetRunState();
     CanPlay.PlayMode = 1;
     m_view.Param_ALL_Clear();
     m_view.DisableID_Status_Buffer = PlayExclusionText(device);

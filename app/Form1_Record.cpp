@@ -49,6 +49,10 @@ void Form1::Bt_Rec_Click()
     TB_Status[0]->setFocus();
     device.t_LogComment = recordComment(TB_Comment->text());
 
+    // The monitor reads the playback object's pause and clock state in every mode: what
+    // the last playback left (a pause still on, its summed pause time) must not reach
+    // this run, or the table would stand still and silence would be greyed late.
+    CanPlay.resetRunState();
     CanPlay.PlayMode = 2;
     m_view.Param_ALL_Clear();
     RxFlag = 1;

@@ -71,6 +71,9 @@ void Form1::Bt_Rec_Click()
             m_recDB.Open_InterfaceCAN(device, Rx_CANDATA, IfCan_u, IfCan_d);
     }
     RxFlag = 0;
+    // Before any handler can run: a snapshot, a copy or closing the window must find every
+    // line current and coloured.
+    RTB_MainView->finishLiveTable();
     m_view.DisableID_Status_Buffer.clear();
     CanPlay.PlayMode = 0;
     unlockWindow();

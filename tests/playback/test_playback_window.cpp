@@ -305,6 +305,41 @@ TEST_F(PlaybackWindow, ARecordingAfterAPausedPlaybackTicksAndGreysSilenceOnTime)
     EXPECT_LT(greyAt - w->rxData().CAN11_ReadTime_old(0x321), 500);
 }
 
+// The table is finished when the run's loop returns: a snapshot taken before the window
+// system has had a turn holds every line, also those out of view, with its colours.
+TEST_F(PlaybackWindow, ASnapshotRightAfterTheRunHoldsTheWholeTableWithItsColours)
+{
+    // 100 identifiers, each sent twice with new data, so every line has changed bytes; a
+    // last frame well later, so the last table holds the second data of all 100.
+    std::vector<RecordFrame> file;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < 100; ++i)
+            file.push_back(frame(0x100 + i, pass * 300 + i, 1, {uint8_t(0xA0 + pass)}));
+    file.push_back(frame(0x7FF, 1000, 0, {}));
+    ASSERT_TRUE(writeRecord(files.filePath("t.dat"), file));
+    const int port = freeTestPort();
+    BusHost bus;
+    ASSERT_TRUE(bus.start(port));
+    ASSERT_TRUE(bringUp(port, 1));
+    w->resize(800, 500);
+    w->show();
+    w->device.t_SaveFormat = 1;
+    w->device.t_SaveFilePath_mode = 2;
+    w->device.t_SaveFilePath = files.path();
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("t.dat"), w->device);
+    ASSERT_TRUE(play());
+    w->Bt_SaveFile_Click();
+    const QStringList saved = QDir(files.path()).entryList({"MC*.rtf"});
+    ASSERT_EQ(saved.size(), 1);
+    const QByteArray rtf = readAll(files.filePath(saved[0]));
+    // Each line with its newest byte in the change colour, red: colour 1 of the table.
+    EXPECT_TRUE(rtf.contains("{\\colortbl;\\red255\\green0\\blue0;"));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_TRUE(rtf.contains("{ " + QByteArray::number(0x100 + i, 16).toUpper()
+                                 + "  1   }{\\cf1 A1}"))
+            << std::hex << 0x100 + i;
+}
+
 // Qt's own canbusutil, as a listener that shares no code with this program.
 TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
 {

@@ -30,7 +30,6 @@ class PlaybackWindowVendor : public PlaybackWindow, public ::testing::WithParamI
 {
 protected:
     int vendor() const { return GetParam(); }
-    int port(int base) const { return base + vendor() - 1; }
 };
 
 INSTANTIATE_TEST_SUITE_P(Vendors, PlaybackWindowVendor, ::testing::Values(1, 2),
@@ -40,15 +39,16 @@ INSTANTIATE_TEST_SUITE_P(Vendors, PlaybackWindowVendor, ::testing::Values(1, 2),
 // order except those of identifiers another node sent during the check.
 TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringTheCheck)
 {
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(12, 0, 20, {0x100, 0x200, 0x300});
     ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26330)));
-    ASSERT_TRUE(bringUp(port(26330), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     dropPaths("TB_Play_FileName", {files.filePath("CR15120713-001.dat")});
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 1);
     OtherNode node;
-    ASSERT_TRUE(node.start(port(26330), {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
+    ASSERT_TRUE(node.start(port, {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
 
     std::array<int, 8> during{};
     QString protocol;
@@ -96,11 +96,12 @@ TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringT
 
 TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
 {
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(5, 1000, 100, {0x1A0});
     ASSERT_TRUE(writeRecord(files.filePath("r.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26332)));
-    ASSERT_TRUE(bringUp(port(26332), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("r.dat"), w->device);
     click("Bt_Repeat");
     ASSERT_EQ(w->CanPlay.t_RecPlay_PlayMode_Repeat, 1);
@@ -129,6 +130,7 @@ TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
 
 TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPreloaded)
 {
+    const int port = freeTestPort();
     // One recording in three files: times go on from file to file.
     const QStringList names = {"CR15120713-001.dat", "CR15120713-002.dat", "CR15120713-003.dat"};
     std::vector<std::vector<RecordFrame>> parts;
@@ -138,8 +140,8 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
                                 QStringLiteral("part %1").arg(k + 1)));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26334)));
-    ASSERT_TRUE(bringUp(port(26334), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
     click("Bt_OpenPlayFile");
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
@@ -169,7 +171,6 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
 struct PauseRow
 {
     const char *name;
-    int port;
     int vendor;
     const char *resumeWith;
 };
@@ -186,11 +187,12 @@ class PlaybackPause : public PlaybackWindow, public ::testing::WithParamInterfac
 TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
 {
     const PauseRow &row = GetParam();
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(10, 0, 200, {0x2F0});
     ASSERT_TRUE(writeRecord(files.filePath("p.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    ASSERT_TRUE(bringUp(row.port, row.vendor));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, row.vendor));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("p.dat"), w->device);
     QElapsedTimer clock;
     qint64 pausedAt = -1;
@@ -230,10 +232,10 @@ TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlaybackPause,
-    ::testing::Values(PauseRow{"CanusbResumedByPause", 26336, 1, "Bt_Pause"},
-                      PauseRow{"CanusbResumedByConnect", 26337, 1, "Bt_Connect"},
-                      PauseRow{"InterfaceResumedByPause", 26338, 2, "Bt_Pause"},
-                      PauseRow{"InterfaceResumedByConnect", 26339, 2, "Bt_Connect"}),
+    ::testing::Values(PauseRow{"CanusbResumedByPause", 1, "Bt_Pause"},
+                      PauseRow{"CanusbResumedByConnect", 1, "Bt_Connect"},
+                      PauseRow{"InterfaceResumedByPause", 2, "Bt_Pause"},
+                      PauseRow{"InterfaceResumedByConnect", 2, "Bt_Connect"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A paused playback ended by Disconnect, then a recording with traffic on the bus: the
@@ -343,6 +345,7 @@ TEST_F(PlaybackWindow, ASnapshotRightAfterTheRunHoldsTheWholeTableWithItsColours
 // Qt's own canbusutil, as a listener that shares no code with this program.
 TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
 {
+    const int port = freeTestPort();
     std::vector<RecordFrame> file;
     for (int dlc = 0; dlc <= 8; ++dlc) {
         RecordFrame f = frame(0x700 + dlc, dlc * 15.0, uint8_t(dlc), {});
@@ -358,11 +361,11 @@ TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_LOGGING_RULES", "qt.canbus*=false");
     canbusutil.setProcessEnvironment(env);
-    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(26340)});
+    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(port)});
     ASSERT_TRUE(canbusutil.waitForStarted(5000));
     settle(700);   // it hosts the bus once it listens
 
-    ASSERT_TRUE(bringUp(26340, 1));
+    ASSERT_TRUE(bringUp(port, 1));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("intact.dat"), w->device);
     ASSERT_TRUE(play());
     settle(500);

@@ -317,6 +317,7 @@ private:
 
     std::chrono::milliseconds m_callLimit;
     QTemporaryDir m_profile{QDir::tempPath() + QStringLiteral("/cankestrova-office-XXXXXX")};
+    QString m_pipeName;
     pid_t m_pid = -1;
     bool m_reaped = false;
     std::unique_ptr<Watchdog> m_watchdog;
@@ -376,7 +377,7 @@ void OfficeServer::start(std::chrono::milliseconds startLimit)
     if (!m_profile.isValid() || !seedProfile(m_profile.path()))
         throw std::runtime_error("cannot create a LibreOffice profile folder in "
                                  + QDir::tempPath().toStdString());
-    const QString pipeName = QStringLiteral("cankestrova_%1_%2")
+    const QString pipeName = m_pipeName = QStringLiteral("cankestrova_%1_%2")
                                  .arg(::getpid())
                                  .arg(QFileInfo(m_profile.path()).fileName());
     Reference<bridge::XUnoUrlResolver> resolver;
@@ -426,6 +427,8 @@ void OfficeServer::reap(std::chrono::milliseconds wait)
         ::waitpid(m_pid, nullptr, 0);
     m_reaped = true;
     m_pid = -1;
+    // A killed office leaves its pipe's socket file behind.
+    QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName));
 }
 
 void OfficeServer::quit()

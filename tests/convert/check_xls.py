@@ -34,7 +34,10 @@ headers = ["経過時間 [ms]", "CAN ID", "DLC"] + [f"D{k}" for k in range(1, 9)
 for c, h in enumerate(headers):
     check(f"header {c}", sheet.cell_value(5, c), h)
     xf = book.xf_list[sheet.cell_xf_index(5, c)]
-    check(f"header fill {c}", xf.background.pattern_colour_index, 36)
+    # Excel's colour index 36 is entry 36 + 7 of the file's palette.
+    check(f"header fill {c}", xf.background.pattern_colour_index, 36 + 7)
+    check(f"header colour {c}", book.colour_map[xf.background.pattern_colour_index],
+          (255, 255, 153))
     b = xf.border
     check(f"header borders {c}", (b.top_line_style, b.bottom_line_style, b.left_line_style,
                                   b.right_line_style), (1, 1, 1, 1))
@@ -54,7 +57,8 @@ for r, row in enumerate(rows):
 check("rows", sheet.nrows, 11)
 widths = [11, 7, 5] + [4] * 8
 for c, w in enumerate(widths):
-    check(f"width {c}", round(sheet.colinfo_map[c].width / 256), w)
+    # Excel shows whole characters; the stored width adds the cell padding.
+    check(f"width {c}", sheet.colinfo_map[c].width // 256, w)
 filters = [n for n in book.name_obj_list if n.name == "_FilterDatabase"]
 check("autofilter", len(filters), 1)
 if filters:

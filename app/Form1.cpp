@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Form2.h"
+#include "FormFileChanger.h"
 #include "FormHelp.h"
 #include "FormVersion.h"
 #include "MessagePump.h"
@@ -209,6 +210,7 @@ void Form1::buildMenus()
 
     connect(menu_file_close, &QAction::triggered, this, &Form1::menu_file_close_Click);
     connect(menu_help_version, &QAction::triggered, this, &Form1::menu_help_version_Click);
+    connect(menu_file_changer, &QAction::triggered, this, &Form1::menu_file_changer_Click);
 }
 
 void Form1::buildViewMenu()
@@ -372,6 +374,21 @@ void Form1::setTimerFileRecPlayEnabled(bool on)
 void Form1::menu_file_close_Click()
 {
     close();
+}
+
+// The conversion dialog is window-modal; the main window's controls stay off until it
+// closes, however it closes.
+void Form1::menu_file_changer_Click()
+{
+    if (!m_fileChanger) {
+        auto setMainEnabled = [this](bool on) {
+            centralWidget()->setEnabled(on);
+            menuBar()->setEnabled(on);
+        };
+        m_fileChanger = new FormFileChanger(device, RTB_MainView, setMainEnabled, this);
+    }
+    m_fileChanger->show();
+    m_fileChanger->raise();
 }
 
 void Form1::menu_help_version_Click()

@@ -112,6 +112,7 @@ public slots:
     void Timer_File_REC_Play_Timer();
     void menu_file_close_Click();
     void menu_help_version_Click();
+    void menu_file_changer_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -196,6 +197,7 @@ private:
 
     Form2 *m_progress = nullptr;
     FormVersion *m_version = nullptr;
+    class FormFileChanger *m_fileChanger = nullptr;
     FormHelp *m_help = nullptr;
     bool m_unloaded = false;
 };

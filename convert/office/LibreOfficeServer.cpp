@@ -22,6 +22,9 @@
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/XActionLockable.hpp>
+#include <com/sun/star/document/XUndoManager.hpp>
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -482,6 +485,19 @@ OfficeBook::OfficeBook(OfficeServer &server, Reference<lang::XComponent> doc)
             Reference<container::XIndexAccess> sheets(book->getSheets(), UNO_QUERY_THROW);
             m_sheet.set(sheets->getByIndex(0), UNO_QUERY_THROW);
         }
+        // Nobody undoes anything in a document only the program sees; recording 220,000
+        // cells for undo costs as much as writing them.
+        Reference<document::XUndoManagerSupplier> undo(m_doc, UNO_QUERY);
+        if (undo.is())
+            undo->getUndoManager()->lock();
+        Reference<document::XActionLockable> actions(m_doc, UNO_QUERY);
+        if (actions.is())
+            actions->addActionLock();
+        // Every row holds one line of the default font: measuring each written cell for
+        // the row's height is wasted work.
+        Reference<beans::XPropertySet> settings(m_doc, UNO_QUERY);
+        if (settings.is())
+            settings->setPropertyValue("IsAdjustHeightEnabled", Any(false));
     });
 }
 

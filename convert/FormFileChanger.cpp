@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QUrl>
@@ -71,6 +72,7 @@ FormFileChanger::~FormFileChanger() = default;
 
 void FormFileChanger::build()
 {
+    setMinimumWidth(520);
     auto *root = new QVBoxLayout(this);
     auto radio = [this](const char *name, const char *caption) {
         auto *b = new QRadioButton(QString::fromUtf8(caption), this);
@@ -87,12 +89,10 @@ void FormFileChanger::build()
     root->addWidget(modes);
 
     auto dropLabel = [this](const char *name) {
-        auto *l = new QLabel(QStringLiteral("📂"), this);
+        auto *l = new QLabel(this);
         l->setObjectName(QLatin1String(name));
+        l->setPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(24, 24));
         l->setToolTip(QStringLiteral("ここにファイルかフォルダをドロップ"));
-        QFont f = l->font();
-        f.setPointSize(f.pointSize() + 8);
-        l->setFont(f);
         return l;
     };
     auto lineEdit = [this](const char *name) {
@@ -192,6 +192,8 @@ void FormFileChanger::read_setting()
     palette.setColor(QPalette::Text, installed ? QColor(0, 160, 11) : QColor(Qt::red));
     TB_Excel_Status->setPalette(palette);
     Bt_Change->setEnabled(installed && m_running == 0);
+    if (Bt_Change->isEnabled())
+        Bt_Change->setFocus();
     Bt_Cancel->setEnabled(m_running == 1);
 
     // A remembered source that has gone since is forgotten.
@@ -303,6 +305,8 @@ void FormFileChanger::log(const QString &line, bool replace)
     cursor.insertText(line + QLatin1Char('\n'));
     m_view->moveCursor(QTextCursor::End);
     m_view->ensureCursorVisible();
+    // The next office call blocks for a while: show the line now, not after it.
+    m_view->viewport()->repaint();
 }
 
 int32_t FormFileChanger::checkSource() const

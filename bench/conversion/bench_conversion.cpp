@@ -1,10 +1,12 @@
 // Prints the time of each conversion step and ends with
 // RESULT dat_to_xls_s=X xls_to_dat_s=X folder10_s=X server_start_s=X
+// bench_conversion --settings FOLDER writes the settings of the README's picture instead.
 #include "ELM327_Info.h"
 #include "Excel_OutputDB.h"
 #include "FormFileChanger.h"
 #include "OfficeModule.h"
 #include "RecordFormat.h"
+#include "SettingsFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -63,10 +65,36 @@ double seconds(const QElapsedTimer &t)
 
 } // namespace
 
+// For the README's picture: three record files in FOLDER/records, and the program's
+// settings file pointing the conversion dialog at them, with FOLDER/out as destination.
+int writePictureSettings(const QString &folder)
+{
+    ELM327_Info params;
+    RecordTrailer trailer = RecordTrailer::fromParams(params);
+    trailer.comment = QStringLiteral("ブレーキ試験 2号車");
+    QDir().mkpath(folder + QStringLiteral("/records"));
+    QDir().mkpath(folder + QStringLiteral("/out"));
+    for (const char *name : {"CR26120809-001.dat", "CR26120809-002.dat", "CR26120810-001.dat"}) {
+        QFile f(folder + QStringLiteral("/records/") + QLatin1String(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(encodeRecordFile(fullFrames(), trailer)) < 0)
+            return 1;
+    }
+    params.t_select_Vender = 1;
+    params.t_CF_mode = 1;
+    params.t_CF_Load_FileType = 2;
+    params.t_CF_Load_Path = folder + QStringLiteral("/records");
+    params.t_CF_Save_Path_mode = 2;
+    params.t_CF_Save_Path = folder + QStringLiteral("/out");
+    PlayTarget player;
+    return SaveSettingsFile(params, player) == 0 ? 0 : 1;
+}
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--settings")
+        return writePictureSettings(QString::fromLocal8Bit(argv[2]));
     QString why;
     if (!office::isUsable(&why)) {
         std::fprintf(stderr, "LibreOffice is not usable: %s\n", qPrintable(why));

@@ -322,6 +322,8 @@ private:
     QTemporaryDir m_profile{QDir::tempPath() + QStringLiteral("/cankestrova-office-XXXXXX")};
     QString m_pipeName;
     pid_t m_pid = -1;
+    pid_t m_guardPid = -1;
+    int m_guardPipe = -1;
     bool m_reaped = false;
     std::unique_ptr<Watchdog> m_watchdog;
     Reference<frame::XDesktop2> m_desktop;
@@ -339,40 +341,66 @@ bool OfficeServer::exited()
     return false;
 }
 
+namespace {
+
+// posix_spawn with stdin from `input` (or /dev/null), stdout and stderr to /dev/null, in a
+// process group of its own.
+pid_t spawnDetached(const QByteArray &program, std::vector<QByteArray> args, int input)
+{
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input >= 0)
+        posix_spawn_file_actions_adddup2(&actions, input, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.constData(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + program.toStdString() + ": " + std::strerror(rc));
+    return pid;
+}
+
+} // namespace
+
 void OfficeServer::spawn(const QString &pipeName)
 {
     const QByteArray program = (kProgramDir + QStringLiteral("/soffice")).toLocal8Bit();
     const QByteArray profile =
         "-env:UserInstallation=" + QUrl::fromLocalFile(m_profile.path()).toEncoded();
     const QByteArray accept = "--accept=pipe,name=" + pipeName.toLatin1() + ";urp;";
-    std::vector<QByteArray> args = {program,       "--headless",  "--invisible",
-                                    "--nologo",    "--nodefault", "--norestore",
-                                    "--nolockcheck", profile,     accept};
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
     // A group of its own, so the launcher and soffice.bin are stopped together.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    const int rc = posix_spawn(&m_pid, program.constData(), &actions, &attr, argv.data(),
-                               environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
-        m_pid = -1;
-        throw std::runtime_error("cannot start " + program.toStdString() + ": "
-                                 + std::strerror(rc));
-    }
+    m_pid = spawnDetached(program,
+                          {program, "--headless", "--invisible", "--nologo", "--nodefault",
+                           "--norestore", "--nolockcheck", profile, accept},
+                          -1);
     m_watchdog = std::make_unique<Watchdog>(m_pid);
+
+    // However this program ends (killed, crashed), the end of this pipe closes and a small
+    // shell stops the office and removes its profile: no office outlives the program.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    const QByteArray script = "read _; kill -KILL -" + QByteArray::number(m_pid)
+                              + " 2>/dev/null; rm -rf '" + m_profile.path().toLocal8Bit() + "'";
+    try {
+        m_guardPid = spawnDetached("/bin/sh", {"/bin/sh", "-c", script}, fds[0]);
+        m_guardPipe = fds[1];
+    } catch (const std::exception &) {
+        ::close(fds[1]);
+    }
+    ::close(fds[0]);
 }
 
 void OfficeServer::start(std::chrono::milliseconds startLimit)
@@ -405,7 +433,7 @@ void OfficeServer::start(std::chrono::milliseconds startLimit)
                                      + qs(e.Message).toStdString());
         }
         if (exited()) {
-            m_pid = -1;
+            reap(std::chrono::milliseconds(0));
             throw std::runtime_error("LibreOffice ended while starting");
         }
         if (Clock::now() >= deadline) {
@@ -430,6 +458,11 @@ void OfficeServer::reap(std::chrono::milliseconds wait)
         ::waitpid(m_pid, nullptr, 0);
     m_reaped = true;
     m_pid = -1;
+    if (m_guardPipe >= 0) {
+        ::close(m_guardPipe);
+        m_guardPipe = -1;
+        ::waitpid(m_guardPid, nullptr, 0);
+    }
     // A killed office leaves its pipe's socket file behind.
     QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName));
 }

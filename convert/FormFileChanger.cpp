@@ -388,10 +388,6 @@ void FormFileChanger::Bt_Change_Click()
     Bt_Cancel->setEnabled(true);
     m_running = 1;
 
-    office::Started started;
-    if (m_params.ExcelInstallCheck == 1)
-        started = office::start();
-    m_server = started.server.get();
     log(QStringLiteral("変換処理を開始します... "), true);
 
     int32_t code = checkSource();
@@ -404,6 +400,12 @@ void FormFileChanger::Bt_Change_Click()
     if (code == 0 && folderMode
         && (m_engine.FolderMode_FileSerch(m_params, names, count) != 0 || count < 1))
         code = -4;
+    // The office starts only when there is something to convert: a second saved on
+    // every mistaken press.
+    office::Started started;
+    if (code == 0 && m_params.ExcelInstallCheck == 1)
+        started = office::start();
+    m_server = started.server.get();
     if (code == 0 && !m_server) {
         log(withReason(QStringLiteral(" ERR:表計算ソフトを起動できません"), started.error));
         code = kNoServer;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -134,4 +135,45 @@ TEST_F(ConvertOffice, DialogFoldersForeignWorkbooksAndAHang)
     const QStringList log = lines();
     EXPECT_TRUE(log.join('|').contains("did not answer within 3 s")) << log.join('|').toStdString();
     EXPECT_EQ(log.last(), QStringLiteral("処理を中断しました。"));
+}
+
+TEST_F(ConvertOffice, EveryClosingLine)
+{
+    SKIP_WITHOUT_OFFICE();
+    QTemporaryDir src, empty;
+    ASSERT_TRUE(writeAll(src.filePath("a.txt"), "x"));
+    ASSERT_TRUE(writeAll(src.filePath("bad.xls"), "not a workbook"));
+    ASSERT_TRUE(writeAll(src.filePath("bad.dat"), "not a record file"));
+    for (const char *n : {"r1.dat", "r2.dat"})
+        ASSERT_TRUE(writeRecord(src.filePath(n), knownFrames(), QStringLiteral("c")));
+    QTextEdit view;
+    FormFileChanger dialog(params, &view, {}, nullptr);
+    dialog.show();
+    struct Case { QString drop; int mode; bool cancel; QStringList closing; };
+    const QString stopped = QStringLiteral("処理を中断しました。");
+    const Case cases[] = {
+        {src.filePath("a.txt"), 1, false, {"読み込むファイル、もしくはフォルダを指定して下さい", stopped}},
+        {src.filePath("bad.xls"), 1, false, {"ファイルの形式が間違っています。"}},
+        {src.filePath("bad.dat"), 1, false, {"ファイルが読み込めません", stopped}},
+        {src.filePath("bad.xls"), 2, false, {"処理を終了しました。"}},
+        {empty.path(), 1, false, {"フォルダ内に有効なファイルが１つもありません", stopped}},
+        {src.path(), 1, true, {"1番目のファイル r1.dat を抽出... ", "変換を中断しました。"}},
+        {src.filePath("r1.dat"), 1, false, {"変換が終了しました。"}},
+    };
+    for (const Case &c : cases) {
+        dialog.sourceDropped({c.drop});
+        dialog.findChild<QWidget *>(c.mode == 2 ? "RB_ChangeMode_1" : "RB_ChangeMode_0")
+            ->setProperty("checked", true);
+        if (c.cancel)
+            QTimer::singleShot(0, &dialog, [&] { dialog.Bt_Cancel_Click(); });
+        dialog.Bt_Change_Click();
+        QStringList log = view.toPlainText().split(QLatin1Char('\n'));
+        log.removeAll(QString());
+        EXPECT_EQ(log.mid(log.size() - c.closing.size()), c.closing) << c.drop.toStdString();
+    }
+    // The destination has gone: no closing line at all.
+    params.t_CF_Save_Path_mode = 2;
+    params.t_CF_Save_Path = dir.filePath("gone");
+    dialog.Bt_Change_Click();
+    EXPECT_EQ(view.toPlainText().trimmed(), QStringLiteral("変換処理を開始します..."));
 }

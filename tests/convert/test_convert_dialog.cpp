@@ -4,6 +4,9 @@
 #include "OfficeModule.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -152,6 +155,24 @@ TEST_F(ConvertDialog, RememberedSourceAndChoices)
     dialog->read_setting();
     EXPECT_EQ(params.t_CF_Load_FileType, 0);
     EXPECT_TRUE(params.t_CF_Load_Path.isEmpty());
+    // Real drops: on a source target and on a destination target.
+    ASSERT_TRUE(writeRecord(src("d.dat"), knownFrames(), QString()));
+    auto drop = [&](const char *target, const QString &path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QWidget *w = dialog->findChild<QWidget *>(target);
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &enter);
+        QDropEvent event(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &event);
+    };
+    drop("Img_ChangeFile_folder", src("d.dat"));
+    EXPECT_EQ(params.t_CF_Load_FileType, 1);
+    EXPECT_EQ(params.t_CF_Load_Name, QStringLiteral("d.dat"));
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("TB_ChangeFilePath_0")->text(), in.path());
+    drop("Frame2_1", src("d.dat"));
+    EXPECT_EQ(params.t_CF_Save_Path, in.path());
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("TB_ChangeFilePath_1")->text(), in.path());
     dialog->destinationDropped({src("x")});
     EXPECT_EQ(params.t_CF_Save_Path, src("x"));
     dialog->findChild<QWidget *>("CB_Vistbus")->setProperty("checked", true);

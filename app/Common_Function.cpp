@@ -7,11 +7,10 @@
 #include "ELM327_Info.h"
 #include "InterfaceCAN.h"
 #include "MessageBox.h"
+#include "OfficeModule.h"
 #include "Paths.h"
 #include "Vexa100.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
 
 namespace Common_Function {
 
@@ -47,18 +46,6 @@ int StartupCheck(const ELM327_Info &params)
     return result;
 }
 
-QString spreadsheetServerPath()
-{
-    const QString inPath = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (!inPath.isEmpty())
-        return inPath;
-    for (const char *candidate : {"/usr/lib/libreoffice/program/soffice",
-                                  "/opt/libreoffice/program/soffice"})
-        if (QFileInfo(QLatin1String(candidate)).isExecutable())
-            return QLatin1String(candidate);
-    return {};
-}
-
 int DeviceCheck(ELM327_Info &params, CANUSB &canusb, CAN_DB &adapters, InterfaceCAN &board,
                 CAN_DB_Interface &boards, QString &versionText)
 {
@@ -67,7 +54,9 @@ int DeviceCheck(ELM327_Info &params, CANUSB &canusb, CAN_DB &adapters, Interface
 
 void SpreadsheetCheck(ELM327_Info &params)
 {
-    if (!spreadsheetServerPath().isEmpty()) {
+    // Usable means the office module loads and the office it drives is installed; the
+    // office itself starts only when a conversion runs.
+    if (office::isUsable()) {
         params.ExcelInstallCheck = 1;
         return;
     }

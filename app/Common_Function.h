@@ -21,10 +21,8 @@ int StartupCheck(const ELM327_Info &params);
 int DeviceCheck(ELM327_Info &params, CANUSB &canusb, CAN_DB &adapters, InterfaceCAN &board,
                 CAN_DB_Interface &boards, QString &versionText);
 
-// ExcelInstallCheck = 1 when the spreadsheet server (LibreOffice) is installed; otherwise
-// 0, and the record format falls back to text.
+// ExcelInstallCheck = 1 when the spreadsheet server (LibreOffice and the program's office
+// module) is usable; otherwise 0, and the record format falls back to text.
 void SpreadsheetCheck(ELM327_Info &params);
-// Where LibreOffice's soffice was found, empty when it is not installed.
-QString spreadsheetServerPath();
 
 } // namespace Common_Function

@@ -2,6 +2,7 @@
 
 #include "Form2.h"
 #include "FormCommonSetting.h"
+#include "FormFileChanger.h"
 #include "FormHelp.h"
 #include "FormOption1.h"
 #include "FormOptionLog1.h"
@@ -221,6 +222,7 @@ void Form1::buildMenus()
     connect(menu_common_setting, &QAction::triggered, this, &Form1::menu_common_setting_Click);
     connect(menu_opt_function1, &QAction::triggered, this, &Form1::menu_opt_function1_Click);
     connect(menu_opt_log1, &QAction::triggered, this, &Form1::menu_opt_log1_Click);
+    connect(menu_file_changer, &QAction::triggered, this, &Form1::menu_file_changer_Click);
 }
 
 void Form1::buildViewMenu()
@@ -384,6 +386,21 @@ void Form1::setTimerFileRecPlayEnabled(bool on)
 void Form1::menu_file_close_Click()
 {
     close();
+}
+
+// The conversion dialog is window-modal; the main window's controls stay off until it
+// closes, however it closes.
+void Form1::menu_file_changer_Click()
+{
+    if (!m_fileChanger) {
+        auto setMainEnabled = [this](bool on) {
+            centralWidget()->setEnabled(on);
+            menuBar()->setEnabled(on);
+        };
+        m_fileChanger = new FormFileChanger(device, RTB_MainView, setMainEnabled, this);
+    }
+    m_fileChanger->show();
+    m_fileChanger->raise();
 }
 
 void Form1::menu_help_version_Click()

@@ -116,6 +116,7 @@ public slots:
     void menu_common_setting_Click();
     void menu_opt_function1_Click();
     void menu_opt_log1_Click();
+    void menu_file_changer_Click();
 
 public:
     // Opens a settings window (it becomes this window's child and is deleted when it
@@ -206,6 +207,7 @@ private:
     QAction *menu_View_Date = nullptr;
 
     Form2 *m_progress = nullptr;
+    class FormFileChanger *m_fileChanger = nullptr;
     FormHelp *m_help = nullptr;
     bool m_unloaded = false;
 };

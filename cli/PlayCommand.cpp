@@ -197,6 +197,8 @@ int runPlay(const QStringList &args)
                         .arg(play.FolderPlayMode_FN_Count);
         progress.update(double(play.sentFrameCount), 0, QStringLiteral("frames"), text);
     };
+    printErr(QStringLiteral("cankestrova-cli: playing %1 after a 3 s bus check; Ctrl-C stops")
+                 .arg(target));
     QElapsedTimer clock;
     clock.start();
     play.PlayMode = 1;

@@ -9,9 +9,12 @@
 #include "CAN_RecDB_Multi.h"
 #include "CanusbRecordDevice.h"
 #include "InterfaceRecordDevice.h"
+#include "PlayDevice.h"
 #include "RecordFiles.h"
 
 #include <QDir>
+
+#include <functional>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -36,6 +39,8 @@ public:
     bool open(const ELM327_Info &params) override
     {
         opened = m_device.open(params);
+        if (opened && onOpened)
+            onOpened();
         return opened;
     }
     bool poll(ReceivedFrame &frame) override
@@ -58,6 +63,7 @@ public:
         return m_device.close();
     }
 
+    std::function<void()> onOpened;
     int64_t frames = 0;
     bool opened = false;
     bool overrun = false;
@@ -180,6 +186,14 @@ int runRecord(const QStringList &args)
     CountingDevice counting(*device, host, excluding ? &exclusion : nullptr, frameLimit,
                             params.t_select_Vender == 1 ? &session.CAN_d : nullptr);
 
+    counting.onOpened = [&] {
+        printErr(QStringLiteral("cankestrova-cli: recording from %1 at %2 into %3; Ctrl-C stops")
+                     .arg(parser.value(QStringLiteral("device")).isEmpty()
+                              ? QStringLiteral("the first device")
+                              : parser.value(QStringLiteral("device")),
+                          PlayDevice::bitRateLabel(params.t_bitRate),
+                          folder));
+    };
     stopsignals::install([&host] { host.RxFlag = 0; });
     QTimer stopAfter;
     stopAfter.setSingleShot(true);

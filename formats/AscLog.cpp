@@ -146,7 +146,7 @@ LogLineParser::Outcome AscLineParser::frameLine(std::string_view line, size_t po
                 digits.remove_suffix(1);
             uint32_t id = 0;
             const bool idOk = m_decimal ? parseDecimal(digits, id, 10) : parseHex(digits, id);
-            if (!idOk || id > 0x1FFFFFFF || (!frame.extended && id > 0x7FF)) {
+            if (!idOk || id > 0x1FFFFFFF) {
                 reason = "bad identifier";
                 return Outcome::Bad;
             }

@@ -55,10 +55,6 @@ bool CandumpLineParser::parseFrameText(std::string_view text, LogFrame &frame,
     frame.extended = idText.size() == 8;
     frame.error = frame.extended && (id & kErrorFlag) != 0;
     frame.id = frame.extended ? id & 0x1FFFFFFF : id;
-    if (!frame.extended && id > 0x7FF) {
-        reason = "11-bit identifier above 7FF";
-        return false;
-    }
     frame.remote = false;
     frame.fd = false;
     std::string_view rest = text.substr(hash + 1);

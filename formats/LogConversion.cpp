@@ -252,7 +252,7 @@ QString ConversionReport::skippedText() const
     add(skippedFd, "CAN FD");
     add(skippedRemote, "remote");
     add(skippedError, "error");
-    add(skippedExtended, "29-bit id");
+    add(skippedExtended, "29-bit or above 7FF");
     add(skippedIdZero, "id 0");
     add(skippedBadTime, "bad time");
     return QStringLiteral("skipped %1 (%2)").arg(skipped()).arg(parts.join(QStringLiteral(", ")));

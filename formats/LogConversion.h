@@ -29,7 +29,7 @@ struct ConversionReport
     int64_t skippedFd = 0;
     int64_t skippedRemote = 0;
     int64_t skippedError = 0;
-    int64_t skippedExtended = 0;   // 29-bit identifiers, which a record file cannot mark
+    int64_t skippedExtended = 0;   // 29-bit identifiers or above 0x7FF: not in a record file
     int64_t skippedIdZero = 0;     // identifier 0 would end a record file's data
     int64_t skippedBadTime = 0;    // a record whose time is not a number
     int64_t badLines = 0;

@@ -9,7 +9,7 @@
 struct LogFrame
 {
     int64_t timeUs = 0;
-    uint32_t id = 0;          // 11 or 29 bits, without flags
+    uint32_t id = 0;          // up to 29 bits, without flags
     uint8_t length = 0;       // data bytes (a remote frame's requested length)
     uint8_t dlc = 0;          // classic frames: the DLC on the wire, 9 … 15 kept when given
     bool extended = false;

@@ -10,7 +10,7 @@ void ELM327_Info::Arayy_ALL_Clear_zero_long(int lastIndex, int32_t value, LongAr
 
 void ELM327_Info::Param_ALL_Clear()
 {
-    const QString programFolder = paths::programFolder();
+    const QString programFolder = paths::fileFolder();
 
     install_version = 101;
     Application_title = QStringLiteral("CANケストローバ Ver1.01");

@@ -29,6 +29,29 @@ void setProgramFolderForTesting(const QString &folder)
     programFolderOverride() = removeTrailingSeparator(folder);
 }
 
+bool isProgramFolderWritable()
+{
+    // An installed program's folder belongs to the system even where this user may write
+    // to it (root, a home-made prefix); the install puts a mark there.
+    const QString folder = programFolder();
+    if (QFileInfo::exists(join(folder, QStringLiteral("cankestrova.installed"))))
+        return false;
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+QString fileFolder()
+{
+    if (isProgramFolderWritable())
+        return programFolder();
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = join(QDir::homePath(), QStringLiteral(".local/share"));
+    const QString folder = join(removeTrailingSeparator(base), QStringLiteral("pelmora/CanKestrova"));
+    QDir().mkpath(folder);
+    return folder;
+}
+
 QString desktopFolder()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -42,14 +42,16 @@ bool isProgramFolderWritable()
 
 QString fileFolder()
 {
-    if (isProgramFolderWritable())
-        return programFolder();
+    // A program folder that is not there is left to the callers, which then write nothing.
+    const QString folder = programFolder();
+    if (!QFileInfo(folder).isDir() || isProgramFolderWritable())
+        return folder;
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = join(QDir::homePath(), QStringLiteral(".local/share"));
-    const QString folder = join(removeTrailingSeparator(base), QStringLiteral("pelmora/CanKestrova"));
-    QDir().mkpath(folder);
-    return folder;
+    const QString data = join(removeTrailingSeparator(base), QStringLiteral("pelmora/CanKestrova"));
+    QDir().mkpath(data);
+    return data;
 }
 
 QString desktopFolder()

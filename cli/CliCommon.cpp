@@ -53,7 +53,12 @@ std::optional<ExitCode> parseCommandLine(QCommandLineParser &parser, const QStri
         return ExitUsage;
     }
     if (parser.isSet(help)) {
-        printOut(parser.helpText());
+        // Qt's own first line names the program file without the command; the usage line
+        // at the top of the description says it all.
+        QString text = parser.helpText();
+        if (text.startsWith(QLatin1String("Usage:")))
+            text = QStringLiteral("Usage: ") + text.mid(text.indexOf(QLatin1Char('\n')) + 1);
+        printOut(text.trimmed());
         return ExitOk;
     }
     const qsizetype n = parser.positionalArguments().size();

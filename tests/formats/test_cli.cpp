@@ -234,3 +234,91 @@ TEST(Cli, InstalledIntoAPrefixFindsItsLibrariesAndDevices)
     EXPECT_EQ(devices.out().toStdString(), "1\tCLITEST1\tCANUSB CLITEST1\n"
                                            "2\tIFCAN1\tInterface PCI-485220 port:1\n");
 }
+
+struct ExitRow
+{
+    const char *name;
+    QStringList args;   // "@" stands for the test's folder
+    int exitCode;
+    const char *says;   // in stdout or stderr
+};
+
+class CliExit : public testing::TestWithParam<ExitRow>
+{
+};
+
+// Every way a command line can go wrong ends with its documented exit code and says why.
+TEST_P(CliExit, CodesAndMessages)
+{
+    const ExitRow &row = GetParam();
+    QTemporaryDir home;
+    ASSERT_TRUE(writeAll(home.filePath("in.csv"), "time_ms,id,dlc\n0.000,123,1,AB\n"));
+    ASSERT_TRUE(writeAll(home.filePath("bad.csv"), "time_ms,id,dlc\n0.000,123,1\n1.0,7FF,0\n"));
+    ASSERT_TRUE(writeAll(home.filePath("foreign.dat"), QByteArray(500000, 'x')));
+    QStringList args;
+    for (const QString &a : row.args)
+        args << QString(a).replace(QLatin1Char('@'), home.path());
+    CliRun run(freeTestPort(), home.path());
+    ASSERT_TRUE(run.start(args));
+    ASSERT_TRUE(run.waitForExit(30000));
+    EXPECT_EQ(run.exitCode(), row.exitCode) << run.err().toStdString();
+    EXPECT_TRUE((run.out() + run.err()).contains(QLatin1String(row.says)))
+        << run.out().toStdString() << run.err().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliExit,
+    testing::Values(
+        ExitRow{"NoCommand", {}, 2, "usage: cankestrova-cli COMMAND"},
+        ExitRow{"UnknownCommand", {"fly"}, 2, "unknown command fly"},
+        ExitRow{"Help", {"record", "--help"}, 0, "Exit codes:"},
+        ExitRow{"ExtraArgument", {"devices", "now"}, 2, "wrong number of arguments"},
+        ExitRow{"BadBitRate", {"record", "--bitrate", "33k"}, 2, "bad --bitrate"},
+        ExitRow{"ReversedRange", {"record", "--exclude", "200-100"}, 2, "bad --exclude range"},
+        ExitRow{"NineRanges", {"play", "@", "--exclude", "1", "--exclude", "2", "--exclude", "3",
+                               "--exclude", "4", "--exclude", "5", "--exclude", "6", "--exclude",
+                               "7", "--exclude", "8", "--exclude", "9"},
+                2, "at most 8"},
+        ExitRow{"SkipGapTooSmall", {"play", "@", "--skip-gap", "10"}, 2, "30 to 100000"},
+        ExitRow{"PlayNothing", {"play", "@/none"}, 4, "no such file"},
+        ExitRow{"PlayForeign", {"play", "@/foreign.dat"}, 4, "not a record file"},
+        ExitRow{"NoSuchDevice", {"record", "--device", "NOPE123"}, 3, "no device NOPE123"},
+        ExitRow{"ConvertNothing", {"convert", "@/none.log", "@/x.dat"}, 4, "no such file"},
+        ExitRow{"ConvertToXls", {"convert", "@/in.csv", "@/x.xls"}, 4, ".xls"},
+        ExitRow{"ConvertBadLine", {"convert", "@/bad.csv", "@/out"}, 1, "bad line bad.csv:2"},
+        ExitRow{"Convert", {"convert", "@/in.csv", "@/x.log"}, 0,
+                "convert: inputs=1 read=1 written=1 skipped=0 bad-lines=0"},
+        ExitRow{"InfoForeign", {"info", "@/foreign.dat"}, 1, "check fails"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Ctrl-C ends a recording with its last partial file; excluded identifiers never reach it,
+// and `info` counts what did.
+TEST(Cli, InterruptedRecordingKeepsItsPartialFileWithoutExcludedFrames)
+{
+    QTemporaryDir home;
+    const int port = freeTestPort();
+    CansimRun host;
+    ASSERT_TRUE(host.start({"--interface", CansimRun::url(port), "--mode", "host"},
+                           home.filePath("ready")));
+    CliRun rec(port, home.path());
+    ASSERT_TRUE(rec.start({"record", "--out", home.filePath("rec"), "--exclude", "101"}));
+    ASSERT_TRUE(rec.waitForError("recording from", 20000)) << rec.err().toStdString();
+    CansimRun flood;
+    ASSERT_TRUE(flood.start({"--interface", CansimRun::url(port), "--mode", "flood", "--count",
+                             "999", "--rate", "5000", "--ids", "100,101,102"}));
+    ASSERT_TRUE(flood.waitForExit(20000));
+    ::kill(pid_t(rec.pid()), SIGINT);
+    ASSERT_TRUE(rec.waitForExit(10000));
+    EXPECT_EQ(rec.exitCode(), 0) << rec.err().toStdString();
+    EXPECT_TRUE(summary(rec, "record").startsWith("record: frames=666 files=1 lost=0 unsaved=0"))
+        << rec.out().toStdString();
+
+    CliRun info(port, home.path());
+    ASSERT_TRUE(info.start({"info", home.filePath("rec")}));
+    ASSERT_TRUE(info.waitForExit(10000));
+    const QString out = info.out();
+    EXPECT_TRUE(out.contains("check ok, frames 666")) << out.toStdString();
+    EXPECT_TRUE(out.contains("  100  count 333") && out.contains("  102  count 333")
+                && !out.contains("  101  "))
+        << out.toStdString();
+}

@@ -5,7 +5,9 @@
 #include "CandumpLog.h"
 #include "LogConversion.h"
 #include "LogTextReader.h"
+#include "RecordFormat.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 
@@ -250,4 +252,85 @@ TEST(CandumpTimes, KeepTheMicrosecondsTheSourceHolds)
     EXPECT_EQ(frames[0].time, 0.0);
     EXPECT_EQ(frames[1].time, 0.001);
     EXPECT_EQ(frames[2].time, 123456.788);
+}
+
+struct AscTimeRow
+{
+    const char *name;
+    const char *text;
+    std::vector<int64_t> timesUs;   // from the epoch when the file has a date, else from 0
+    std::vector<uint32_t> ids;
+};
+
+class AscTimes : public testing::TestWithParam<AscTimeRow>
+{
+};
+
+// The header decides: decimal or hexadecimal, times from the start or from the line
+// before, and the date the times count from (12-hour clocks included).
+TEST_P(AscTimes, FollowTheHeader)
+{
+    const AscTimeRow &row = GetParam();
+    Collected c;
+    parseLogText(LogFormat::Asc, row.text, c);
+    ASSERT_TRUE(c.bad.empty()) << c.bad.front().first << ": " << c.bad.front().second;
+    std::vector<int64_t> times;
+    std::vector<uint32_t> ids;
+    for (const LogFrame &f : c.frames) {
+        times.push_back(f.timeUs);
+        ids.push_back(f.id);
+    }
+    EXPECT_EQ(times, row.timesUs);
+    EXPECT_EQ(ids, row.ids);
+}
+
+const int64_t kPm = QDateTime(QDate(2023, 11, 14), QTime(22, 13, 20, 500)).toMSecsSinceEpoch() * 1000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AscTimes,
+    testing::Values(
+        AscTimeRow{"HexAbsolute", "base hex  timestamps absolute\n 1.5 1 10 Rx d 0\n 2.000001 1 7FF Rx d 0\n",
+                   {1500000, 2000001}, {0x10, 0x7FF}},
+        AscTimeRow{"DecRelative", "base dec  timestamps relative\n 1.5 1 16 Rx d 1 255\n 0.25 1 2047 Rx d 0\n",
+                   {1500000, 1750000}, {16, 2047}},
+        AscTimeRow{"DatedPm", "date Tue Nov 14 10:13:20.500 pm 2023\n 0.000100 1 1 Rx d 0\n",
+                   {kPm + 100}, {1}},
+        AscTimeRow{"FourDecimals", " 12.3456 1 1 Rx d 0\n", {12345600}, {1}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A line longer than the reader holds is one bad line; the lines after it are read.
+TEST(LogTextReader, AnOverlongLineIsOneBadLine)
+{
+    std::string text = "(1.0) can0 001#\n(1.0) can0 002#";
+    text += std::string(LogTextReader::kMaxLineBytes + 10, '1');
+    text += "\n(1.0) can0 003#\n";
+    Collected c;
+    const LogReadStats stats = parseLogText(LogFormat::Candump, text, c);
+    EXPECT_EQ(stats.lines, 3);
+    ASSERT_EQ(c.bad.size(), 1u);
+    EXPECT_EQ(c.bad[0].first, 2);
+    ASSERT_EQ(c.frames.size(), 2u);
+    EXPECT_EQ(c.frames[1].id, 3u);
+}
+
+// Record files written by a conversion are numbered as a recording numbers them: a name
+// that is taken is never replaced.
+TEST(RecordOutput, TakenNamesAreSkippedAndTheCommentIsKept)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath("in.csv"), "time_ms,id,dlc\n0.5,123,1,AB\n"));
+    ELM327_Info params;
+    params.t_LogComment = QStringLiteral("ベンチ 3");
+    const Result<ConversionReport> first = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
+    const Result<ConversionReport> second = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
+    ASSERT_TRUE(first.ok() && second.ok());
+    const QString a = QFileInfo(first.value().outputs.value(0)).fileName();
+    const QString b = QFileInfo(second.value().outputs.value(0)).fileName();
+    EXPECT_TRUE(a.endsWith("-001.dat")) << a.toStdString();
+    EXPECT_TRUE(b.endsWith("-002.dat")) << b.toStdString();
+    FrameBuffer buffer;
+    RecordTrailer trailer;
+    ASSERT_EQ(readRecordFile(second.value().outputs[0], params, &buffer, trailer), 0);
+    EXPECT_EQ(trailer.comment, params.t_LogComment);
+    EXPECT_EQ(buffer[0], (RecordFrame{0, 0x123, 1, {0xAB}}));
 }

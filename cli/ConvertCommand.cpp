@@ -1,6 +1,7 @@
 #include "CliCommon.h"
 #include "Commands.h"
 #include "Progress.h"
+#include "StopSignals.h"
 
 #include "LogConversion.h"
 
@@ -52,14 +53,16 @@ int runConvert(const QStringList &args)
     Progress progress(QStringLiteral("converting"));
     options.progress = [&](int64_t done, int64_t total) {
         progress.update(double(done) / 1e6, double(total) / 1e6, QStringLiteral("MB"));
+        return stopsignals::received() == 0;
     };
+    stopsignals::install({});
     const QStringList positional = parser.positionalArguments();
     const Result<ConversionReport> result =
         convertLogs(positional[0], positional[1], options, session.params);
     progress.finish();
     if (!result) {
         printErr(QStringLiteral("cankestrova-cli: ") + result.error());
-        return ExitFiles;
+        return stopsignals::received() != 0 ? ExitIncomplete : ExitFiles;
     }
     const ConversionReport &r = result.value();
     for (const QString &line : r.badLineTexts)

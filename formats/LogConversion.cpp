@@ -30,6 +30,8 @@ public:
     virtual void startInput(std::optional<int64_t> originUs) = 0;
     virtual void endInput() {}
     virtual Result<> finish() = 0;
+    // Stopped half-way: nothing half-written is left behind.
+    virtual void abandon() = 0;
 
     void badLine(int64_t lineNumber, std::string_view reason) override
     {
@@ -88,6 +90,12 @@ public:
             begin(f.timeUs);
         m_writer->write(m_out, f);
         ++m_report.framesWritten;
+    }
+
+    void abandon() override
+    {
+        m_out.close();
+        QFile::remove(m_out.path());
     }
 
     Result<> finish() override
@@ -156,6 +164,8 @@ public:
             flush();
     }
     void setContinuous(bool on) { m_continuous = on; }
+
+    void abandon() override {}
 
     Result<> finish() override
     {
@@ -339,7 +349,7 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
             target->startInput(std::nullopt);
             ReadProgress progress;
             if (options.progress)
-                progress = [&](int64_t done, int64_t) { options.progress(before + done, total); };
+                progress = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
             const Result<LogReadStats> stats = readLogTextFile(input, from, *target, progress);
             if (!stats)
                 read = Result<>::failure(stats.error());
@@ -350,8 +360,11 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         else
             report.skippedInputs << QFileInfo(input).fileName() + QStringLiteral(": ") + read.error();
         before += QFileInfo(input).size();
-        if (options.progress)
-            options.progress(before, total);
+        if (options.progress && !options.progress(before, total)) {
+            target->abandon();
+            return R::failure(QStringLiteral("stopped; record files finished so far are kept, "
+                                             "a text log is not written"));
+        }
     }
     if (const Result<> finished = target->finish(); !finished)
         return R::failure(finished.error());

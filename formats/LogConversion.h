@@ -17,7 +17,7 @@ class ELM327_Info;
 struct ConversionOptions
 {
     LogFormat to = LogFormat::Unknown;   // Unknown: by the output's extension
-    ReadProgress progress;               // bytes of input read so far, of all
+    ReadProgress progress;               // bytes of input read so far, of all; false stops
 };
 
 struct ConversionReport

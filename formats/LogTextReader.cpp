@@ -123,8 +123,8 @@ Result<LogReadStats> readLogTextFile(const QString &path, LogFormat format, LogS
             break;
         reader.feed(std::string_view(block.data(), size_t(n)));
         done += n;
-        if (progress)
-            progress(done, total);
+        if (progress && !progress(done, total))
+            return Result<LogReadStats>::failure(QStringLiteral("stopped"));
     }
     reader.finish();
     return reader.stats();

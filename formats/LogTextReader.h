@@ -53,10 +53,10 @@ private:
 // A whole text in memory, e.g. for a fuzzer. Never fails; what is wrong goes to the sink.
 LogReadStats parseLogText(LogFormat format, std::string_view text, LogSink &sink);
 
-// bytesRead and the file's size, called after each block.
-using ReadProgress = std::function<void(int64_t bytesRead, int64_t totalBytes)>;
+// bytesRead and the file's size, called after each block; false stops the reading.
+using ReadProgress = std::function<bool(int64_t bytesRead, int64_t totalBytes)>;
 
-// Streams a text log file through the sink in blocks. Fails only when the file cannot be
-// opened or read; bad lines are the sink's to count.
+// Streams a text log file through the sink in blocks. Fails when the file cannot be opened
+// or read, or the progress asked to stop; bad lines are the sink's to count.
 Result<LogReadStats> readLogTextFile(const QString &path, LogFormat format, LogSink &sink,
                                      const ReadProgress &progress = {});

@@ -180,9 +180,9 @@ QStringList Session::deviceLines() const
     const QStringList items = DeviceSearch::deviceListItems(CAN_d, IfCan_d);
     const int adapters = CAN_d.foundCount();
     for (int i = 0; i < items.size(); ++i) {
-        const QString spec = i < adapters
-                                 ? CAN_d.CAN_USB_FindSerialNo(i + 1)
-                                 : InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i + 1 - adapters));
+        const QString spec
+            = i < adapters ? CAN_d.CAN_USB_FindSerialNo(i + 1)
+                           : InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i + 1 - adapters));
         lines << QStringLiteral("%1\t%2\t%3").arg(i + 1).arg(spec, items[i]);
     }
     return lines;
@@ -199,7 +199,9 @@ Result<> Session::selectDevice(const QString &spec)
         if (CAN_d.CAN_USB_FindSerialNo(i) == spec)
             selected = i;
     for (int i = 1; i <= IfCan_d.foundCount() && selected == 0; ++i)
-        if (InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i)).compare(spec, Qt::CaseInsensitive) == 0)
+        if (InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i))
+                .compare(spec, Qt::CaseInsensitive)
+            == 0)
             selected = adapters + i;
     bool number = false;
     const int n = spec.toInt(&number);

@@ -75,14 +75,17 @@ int runConvert(const QStringList &args)
     if (r.outputs.size() > 1)
         out += QStringLiteral(" (+%1 more)").arg(r.outputs.size() - 1);
     const QString skipped = r.skippedText();
-    printOut(QStringLiteral("convert: inputs=%1 read=%2 written=%3 skipped=%4%5 bad-lines=%6 out=%7")
-                 .arg(r.inputs)
-                 .arg(r.framesRead)
-                 .arg(r.framesWritten)
-                 .arg(r.skipped())
-                 .arg(skipped.isEmpty() ? QString() : QStringLiteral(" ") + skipped.mid(skipped.indexOf(QLatin1Char('('))))
-                 .arg(r.badLines)
-                 .arg(out));
+    printOut(
+        QStringLiteral("convert: inputs=%1 read=%2 written=%3 skipped=%4%5 bad-lines=%6 out=%7")
+            .arg(r.inputs)
+            .arg(r.framesRead)
+            .arg(r.framesWritten)
+            .arg(r.skipped())
+            .arg(skipped.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" ") + skipped.mid(skipped.indexOf(QLatin1Char('('))))
+            .arg(r.badLines)
+            .arg(out));
     return r.badLines > 0 || !r.skippedInputs.isEmpty() ? ExitIncomplete : ExitOk;
 }
 

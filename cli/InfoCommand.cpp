@@ -33,7 +33,9 @@ public:
     void badLine(int64_t lineNumber, std::string_view reason) override
     {
         if (++badLines <= 10)
-            printErr(QStringLiteral("  bad line %1: %2").arg(lineNumber).arg(QLatin1String(reason.data(), qsizetype(reason.size()))));
+            printErr(QStringLiteral("  bad line %1: %2")
+                         .arg(lineNumber)
+                         .arg(QLatin1String(reason.data(), qsizetype(reason.size()))));
     }
     void add(int64_t id, double ms)
     {
@@ -137,10 +139,14 @@ int runInfo(const QStringList &args)
                  .arg((stats.lastMs - stats.firstMs) / 1000.0, 0, 'f', 3)
                  .arg(stats.ids.size()));
     for (const auto &[id, s] : stats.ids) {
-        const QString cycle = s.count > 1
-                                  ? QStringLiteral("%1 ms").arg((s.last - s.first) / double(s.count - 1), 0, 'f', 3)
-                                  : QStringLiteral("-");
-        printOut(QStringLiteral("  %1  count %2  mean cycle %3").arg(idText(id)).arg(s.count).arg(cycle));
+        const QString cycle
+            = s.count > 1
+                  ? QStringLiteral("%1 ms").arg((s.last - s.first) / double(s.count - 1), 0, 'f', 3)
+                  : QStringLiteral("-");
+        printOut(QStringLiteral("  %1  count %2  mean cycle %3")
+                     .arg(idText(id))
+                     .arg(s.count)
+                     .arg(cycle));
     }
     return allPass ? ExitOk : ExitIncomplete;
 }

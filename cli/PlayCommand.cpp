@@ -53,9 +53,14 @@ int dryRun(Session &session, CliHost &host)
             ++sent;
         }
         frames += sent;
-        const QString span = n > 0 ? QStringLiteral("%1-%2 ms").arg(buffer[0].time).arg(buffer[n - 1].time)
-                                   : QStringLiteral("-");
-        printOut(QStringLiteral("file %1 frames=%2 send=%3 time=%4").arg(name).arg(n).arg(sent).arg(span));
+        const QString span
+            = n > 0 ? QStringLiteral("%1-%2 ms").arg(buffer[0].time).arg(buffer[n - 1].time)
+                    : QStringLiteral("-");
+        printOut(QStringLiteral("file %1 frames=%2 send=%3 time=%4")
+                     .arg(name)
+                     .arg(n)
+                     .arg(sent)
+                     .arg(span));
     }
     QStringList ids;
     for (const auto &[id, count] : counts)
@@ -143,7 +148,8 @@ int runPlay(const QStringList &args)
         }
         params.t_bitRate = *rate;
     }
-    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, false); !r) {
+    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, false);
+        !r) {
         printErr(QStringLiteral("cankestrova-cli: ") + r.error());
         return ExitUsage;
     }
@@ -209,12 +215,13 @@ int runPlay(const QStringList &args)
     progress.finish();
 
     const bool stopped = stopsignals::received() != 0;
-    printOut(QStringLiteral("play: sent=%1 time=%2 %3=%4%5")
-                 .arg(play.sentFrameCount)
-                 .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3)
-                 .arg(play.t_RecPlay_FileType == 1 ? QStringLiteral("file") : QStringLiteral("folder"))
-                 .arg(target)
-                 .arg(stopped ? QStringLiteral(" stopped") : QString()));
+    printOut(
+        QStringLiteral("play: sent=%1 time=%2 %3=%4%5")
+            .arg(play.sentFrameCount)
+            .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 3)
+            .arg(play.t_RecPlay_FileType == 1 ? QStringLiteral("file") : QStringLiteral("folder"))
+            .arg(target)
+            .arg(stopped ? QStringLiteral(" stopped") : QString()));
     if (criticalMessageShown())
         return ExitDevice;
     return ExitOk;

@@ -127,7 +127,8 @@ int runRecord(const QStringList &args)
         }
         params.t_bitRate = *rate;
     }
-    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, true); !r) {
+    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, true);
+        !r) {
         printErr(QStringLiteral("cankestrova-cli: ") + r.error());
         return ExitUsage;
     }

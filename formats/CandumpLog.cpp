@@ -65,7 +65,8 @@ bool CandumpLineParser::parseFrameText(std::string_view text, LogFrame &frame,
             reason = "CAN FD flags missing";
             return false;
         }
-        if (!parseBytes(rest.substr(2), frame.data, 64, frame.length) || !isFdLength(frame.length)) {
+        if (!parseBytes(rest.substr(2), frame.data, 64, frame.length)
+            || !isFdLength(frame.length)) {
             reason = "bad CAN FD data";
             return false;
         }

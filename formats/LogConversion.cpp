@@ -349,7 +349,8 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
             target->startInput(std::nullopt);
             ReadProgress progress;
             if (options.progress)
-                progress = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
+                progress
+                    = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
             const Result<LogReadStats> stats = readLogTextFile(input, from, *target, progress);
             if (!stats)
                 read = Result<>::failure(stats.error());
@@ -358,7 +359,8 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         if (read)
             ++report.inputs;
         else
-            report.skippedInputs << QFileInfo(input).fileName() + QStringLiteral(": ") + read.error();
+            report.skippedInputs << QFileInfo(input).fileName() + QStringLiteral(": ")
+                                        + read.error();
         before += QFileInfo(input).size();
         if (options.progress && !options.progress(before, total)) {
             target->abandon();

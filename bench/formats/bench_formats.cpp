@@ -36,7 +36,9 @@ bool writeRecording(const QString &folder)
         for (int k = 0; k < f.dlc; ++k)
             f.data[size_t(k)] = uint8_t(x >> (3 * k));
         if (++fill == FrameBuffer::kSlots || i == kFrames - 1) {
-            QFile out(QStringLiteral("%1/CR26010100-%2.dat").arg(folder).arg(++file, 3, 10, QLatin1Char('0')));
+            QFile out(QStringLiteral("%1/CR26010100-%2.dat")
+                          .arg(folder)
+                          .arg(++file, 3, 10, QLatin1Char('0')));
             if (!out.open(QIODevice::WriteOnly) || out.write(encodeRecordFile(buffer, trailer)) < 0)
                 return false;
             buffer.clear();

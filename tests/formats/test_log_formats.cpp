@@ -284,17 +284,24 @@ TEST_P(AscTimes, FollowTheHeader)
     EXPECT_EQ(ids, row.ids);
 }
 
-const int64_t kPm = QDateTime(QDate(2023, 11, 14), QTime(22, 13, 20, 500)).toMSecsSinceEpoch() * 1000;
+const int64_t kPm
+    = QDateTime(QDate(2023, 11, 14), QTime(22, 13, 20, 500)).toMSecsSinceEpoch() * 1000;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, AscTimes,
     testing::Values(
-        AscTimeRow{"HexAbsolute", "base hex  timestamps absolute\n 1.5 1 10 Rx d 0\n 2.000001 1 7FF Rx d 0\n",
-                   {1500000, 2000001}, {0x10, 0x7FF}},
-        AscTimeRow{"DecRelative", "base dec  timestamps relative\n 1.5 1 16 Rx d 1 255\n 0.25 1 2047 Rx d 0\n",
-                   {1500000, 1750000}, {16, 2047}},
-        AscTimeRow{"DatedPm", "date Tue Nov 14 10:13:20.500 pm 2023\n 0.000100 1 1 Rx d 0\n",
-                   {kPm + 100}, {1}},
+        AscTimeRow{"HexAbsolute",
+                   "base hex  timestamps absolute\n 1.5 1 10 Rx d 0\n 2.000001 1 7FF Rx d 0\n",
+                   {1500000, 2000001},
+                   {0x10, 0x7FF}},
+        AscTimeRow{"DecRelative",
+                   "base dec  timestamps relative\n 1.5 1 16 Rx d 1 255\n 0.25 1 2047 Rx d 0\n",
+                   {1500000, 1750000},
+                   {16, 2047}},
+        AscTimeRow{"DatedPm",
+                   "date Tue Nov 14 10:13:20.500 pm 2023\n 0.000100 1 1 Rx d 0\n",
+                   {kPm + 100},
+                   {1}},
         AscTimeRow{"FourDecimals", " 12.3456 1 1 Rx d 0\n", {12345600}, {1}}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -321,8 +328,10 @@ TEST(RecordOutput, TakenNamesAreSkippedAndTheCommentIsKept)
     ASSERT_TRUE(writeAll(dir.filePath("in.csv"), "time_ms,id,dlc\n0.5,123,1,AB\n"));
     ELM327_Info params;
     params.t_LogComment = QStringLiteral("ベンチ 3");
-    const Result<ConversionReport> first = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
-    const Result<ConversionReport> second = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
+    const Result<ConversionReport> first
+        = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
+    const Result<ConversionReport> second
+        = convertLogs(dir.filePath("in.csv"), dir.filePath("out"), {}, params);
     ASSERT_TRUE(first.ok() && second.ok());
     const QString a = QFileInfo(first.value().outputs.value(0)).fileName();
     const QString b = QFileInfo(second.value().outputs.value(0)).fileName();

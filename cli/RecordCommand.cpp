@@ -113,7 +113,8 @@ int runRecord(const QStringList &args)
                            "CRyymmddhh-NNN.dat, as the record button does, until Ctrl-C, "
                            "SIGTERM, --duration or --frames; then writes the last partial "
                            "file and prints one line:\n"
-                           "  record: frames=N files=N lost=N unsaved=N folder=DIR"),
+                           "  record: frames=N files=N lost=0|overrun unsaved=N folder=DIR\n"
+                           "(overrun: the adapter's receive queue overflowed)"),
             0, 0))
         return *exit;
 

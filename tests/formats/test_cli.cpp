@@ -322,3 +322,29 @@ TEST(Cli, InterruptedRecordingKeepsItsPartialFileWithoutExcludedFrames)
                 && !out.contains("  101  "))
         << out.toStdString();
 }
+
+// --dry-run lists the frames, leaves out the excluded range and names the identifiers the
+// 3 s bus check holds back, and sends nothing.
+TEST(Cli, DryRunNamesWhatTheBusCheckHoldsBack)
+{
+    QTemporaryDir home;
+    std::vector<RecordFrame> file;
+    for (int i = 0; i < 30; ++i)
+        file.push_back({double(i), 0x100 + i % 3, 1, {uint8_t(i)}});
+    ASSERT_TRUE(recordfixture::writeRecord(home.filePath("CR26010100-001.dat"), file));
+    const int port = freeTestPort();
+    CansimRun other;   // another node that already sends 102, and hosts the bus
+    ASSERT_TRUE(other.start({"--interface", CansimRun::url(port), "--mode", "flood", "--count",
+                             "100000", "--rate", "200", "--id", "102"},
+                            home.filePath("ready")));
+    CliRun dry(port, home.path());
+    ASSERT_TRUE(dry.start({"play", home.path(), "--dry-run", "--exclude", "101"}));
+    ASSERT_TRUE(dry.waitForExit(30000));
+    EXPECT_EQ(dry.exitCode(), 0) << dry.err().toStdString();
+    const QString out = dry.out();
+    EXPECT_TRUE(out.contains("file CR26010100-001.dat frames=30 send=20")) << out.toStdString();
+    EXPECT_TRUE(out.contains("identifiers 100:10 102:10")) << out.toStdString();
+    EXPECT_TRUE(out.contains("held back by the bus check: 102\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("play (dry run): files=1 frames=10 excluded=10 held=10\n"))
+        << out.toStdString();
+}

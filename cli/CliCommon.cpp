@@ -180,35 +180,35 @@ QStringList Session::deviceLines() const
     const QStringList items = DeviceSearch::deviceListItems(CAN_d, IfCan_d);
     const int adapters = CAN_d.foundCount();
     for (int i = 0; i < items.size(); ++i) {
-        const QString spec
+        const QString choice
             = i < adapters ? CAN_d.CAN_USB_FindSerialNo(i + 1)
                            : InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i + 1 - adapters));
-        lines << QStringLiteral("%1\t%2\t%3").arg(i + 1).arg(spec, items[i]);
+        lines << QStringLiteral("%1\t%2\t%3").arg(i + 1).arg(choice, items[i]);
     }
     return lines;
 }
 
-Result<> Session::selectDevice(const QString &spec)
+Result<> Session::selectDevice(const QString &choice)
 {
     const int adapters = CAN_d.foundCount();
     const int total = adapters + IfCan_d.foundCount();
     if (total < 1)
         return Result<>::failure(QStringLiteral("no device found"));
-    int selected = spec.isEmpty() ? 1 : 0;
+    int selected = choice.isEmpty() ? 1 : 0;
     for (int i = 1; i <= adapters && selected == 0; ++i)
-        if (CAN_d.CAN_USB_FindSerialNo(i) == spec)
+        if (CAN_d.CAN_USB_FindSerialNo(i) == choice)
             selected = i;
     for (int i = 1; i <= IfCan_d.foundCount() && selected == 0; ++i)
         if (InterfaceCAN::portName(IfCan_d.Interface_CAN_FindNo(i))
-                .compare(spec, Qt::CaseInsensitive)
+                .compare(choice, Qt::CaseInsensitive)
             == 0)
             selected = adapters + i;
     bool number = false;
-    const int n = spec.toInt(&number);
+    const int n = choice.toInt(&number);
     if (selected == 0 && number && n >= 1 && n <= total)
         selected = n;
     if (selected == 0)
-        return Result<>::failure(QStringLiteral("no device ") + spec
+        return Result<>::failure(QStringLiteral("no device ") + choice
                                  + QStringLiteral(" (see: cankestrova-cli devices)"));
     params.t_CmbBOX_device_SelectNo = selected;
     QString version;

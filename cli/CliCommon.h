@@ -68,7 +68,7 @@ public:
     // "1. CANUSB VC123456" lines, with what --device takes for each.
     QStringList deviceLines() const;
     // SERIAL, IFCANn, or the list number; empty: the first device. Checks that it answers.
-    Result<> selectDevice(const QString &spec);
+    Result<> selectDevice(const QString &choice);
 
     ELM327_Info params;
     CAN_PlayDB play;

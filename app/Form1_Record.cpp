@@ -68,6 +68,8 @@ void Form1::Bt_Rec_Click()
             m_recDB.Open_InterfaceCAN(device, Rx_CANDATA, IfCan_u, IfCan_d);
     }
     RxFlag = 0;
+    m_view.DisableID_Status_Buffer.clear();
+    CanPlay.PlayMode = 0;
     // An installed program keeps its files in the user's data folder, not beside itself;
     // the user is told where they went.
     const RecordLoop &loop = RecMultiFlag == 1 ? static_cast<const RecordLoop &>(m_recDBMulti)
@@ -75,8 +77,6 @@ void Form1::Bt_Rec_Click()
     if (loop.recordFilesWritten() > 0 && device.t_LogSaveFilePath_mode == 0
         && !paths::isProgramFolderWritable() && statusText(1).isEmpty())
         setStatusText(1, QStringLiteral("保存先：") + paths::fileFolder());
-    m_view.DisableID_Status_Buffer.clear();
-    CanPlay.PlayMode = 0;
     unlockWindow();
 }
 

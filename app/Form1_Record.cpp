@@ -2,6 +2,7 @@
 #include "Form1.h"
 
 #include "MessageBox.h"
+#include "Paths.h"
 #include "RecordFiles.h"
 
 #include <QLineEdit>
@@ -76,6 +77,13 @@ void Form1::Bt_Rec_Click()
     RTB_MainView->finishLiveTable();
     m_view.DisableID_Status_Buffer.clear();
     CanPlay.PlayMode = 0;
+    // An installed program keeps its files in the user's data folder, not beside itself;
+    // the user is told where they went.
+    const RecordLoop &loop = RecMultiFlag == 1 ? static_cast<const RecordLoop &>(m_recDBMulti)
+                                               : static_cast<const RecordLoop &>(m_recDB);
+    if (loop.recordFilesWritten() > 0 && device.t_LogSaveFilePath_mode == 0
+        && !paths::isProgramFolderWritable() && statusText(1).isEmpty())
+        setStatusText(1, QStringLiteral("保存先：") + paths::fileFolder());
     unlockWindow();
 }
 

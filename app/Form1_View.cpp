@@ -188,10 +188,10 @@ QString Form1::snapshotFolder()
         return paths::desktopFolder();
     case 2:
         if (device.t_SaveFilePath.isEmpty())
-            device.t_SaveFilePath = paths::programFolder();
+            device.t_SaveFilePath = paths::fileFolder();
         return device.t_SaveFilePath;
     default:
-        return paths::programFolder();
+        return paths::fileFolder();
     }
 }
 

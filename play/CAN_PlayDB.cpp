@@ -224,6 +224,7 @@ void CAN_PlayDB::endOfBuffer(RunHost &host, PlayDevice &device)
 
 void CAN_PlayDB::resetRunState()
 {
+    sentFrameCount = 0;
     Resuest_Timer_File_REC_Play_Enabled = 0;
     Pause_ON_Flag = 0;
     Pause_ON_starttime = 0;
@@ -347,6 +348,7 @@ bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_Re
         switch (device.send()) {
         case PlayDevice::SendResult::Sent:
         case PlayDevice::SendResult::Refused:
+            ++sentFrameCount;
             enterSentFrame(rx, message);
             return true;
         case PlayDevice::SendResult::Busy:

@@ -85,6 +85,8 @@ public:
     double interfaceCAN_offset_time = 0;
     double vx_millisecond_Repeat = 0;
     double vx_millisecond_Repeat_MAX = 0;
+    // Frames handed to the device in this run, for a summary.
+    int64_t sentFrameCount = 0;
 
     // The variant engines, created on first use and kept.
     std::unique_ptr<PlayVariant> CanPlay_Multi;

@@ -69,7 +69,7 @@ QString recordBaseFolder(ELM327_Info &params)
         params.t_LogSaveFilePath = paths::desktopFolder();
         return params.t_LogSaveFilePath;
     default:
-        return paths::programFolder();
+        return paths::fileFolder();
     }
 }
 

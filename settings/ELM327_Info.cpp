@@ -10,7 +10,8 @@ void ELM327_Info::Arayy_ALL_Clear_zero_long(int lastIndex, int32_t value, LongAr
 
 void ELM327_Info::Param_ALL_Clear()
 {
-    const QString programFolder = paths::programFolder();
+    // "The program's folder" as a place for files; the data folder of an installed program.
+    const QString filesFolder = paths::fileFolder();
 
     install_version = 101;
     Application_title = QStringLiteral("CANケストローバ Ver1.01");
@@ -60,12 +61,12 @@ void ELM327_Info::Param_ALL_Clear()
     t_LogSave_Enable = 1;
     t_LogSaveFormat = 0;
     t_LogSaveFilePath_mode = 0;
-    t_LogSaveFilePath = programFolder;
+    t_LogSaveFilePath = filesFolder;
     t_LogSave_subFolder = 0;
     t_LogComment = QStringLiteral("ＣＡＮ受信ログ");
     t_SaveFormat = 1;
     t_SaveFilePath_mode = 0;
-    t_SaveFilePath = programFolder;
+    t_SaveFilePath = filesFolder;
 
     t_CF_mode = 1;
     t_CF_Load_FileType = 0;

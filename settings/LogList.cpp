@@ -8,7 +8,7 @@
 
 QString logListPath()
 {
-    return paths::join(paths::programFolder(), QStringLiteral("lglist.dat"));
+    return paths::join(paths::fileFolder(), QStringLiteral("lglist.dat"));
 }
 
 bool LoadLogList(QTextDocument &view)
@@ -22,7 +22,7 @@ bool LoadLogList(QTextDocument &view)
 
 bool SaveLogList(const QTextDocument &view)
 {
-    if (!paths::isExistingFolder(paths::programFolder()))
+    if (!paths::isExistingFolder(paths::fileFolder()))
         return false;
     QSaveFile file(logListPath());
     if (!file.open(QIODevice::WriteOnly))

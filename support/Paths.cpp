@@ -29,6 +29,31 @@ void setProgramFolderForTesting(const QString &folder)
     programFolderOverride() = removeTrailingSeparator(folder);
 }
 
+bool isProgramFolderWritable()
+{
+    // An installed program's folder belongs to the system even where this user may write
+    // to it (root, a home-made prefix); the install puts a mark there.
+    const QString folder = programFolder();
+    if (QFileInfo::exists(join(folder, QStringLiteral("cankestrova.installed"))))
+        return false;
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
+}
+
+QString fileFolder()
+{
+    // A program folder that is not there is left to the callers, which then write nothing.
+    const QString folder = programFolder();
+    if (!QFileInfo(folder).isDir() || isProgramFolderWritable())
+        return folder;
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = join(QDir::homePath(), QStringLiteral(".local/share"));
+    const QString data = join(removeTrailingSeparator(base), QStringLiteral("pelmora/CanKestrova"));
+    QDir().mkpath(data);
+    return data;
+}
+
 QString desktopFolder()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);

@@ -10,6 +10,14 @@ QString programFolder();
 // Tests run from their own binary; they may pretend to be installed elsewhere.
 void setProgramFolderForTesting(const QString &folder);
 
+// Where files go whose default place is the program's folder (record files, snapshots,
+// conversion output, lglist.dat): the program's folder when it is writable (a build tree,
+// a folder the user unpacked); for an installed program, whose folder is not writable,
+// $XDG_DATA_HOME/pelmora/CanKestrova (else ~/.local/share/…), made on first use. An
+// installed program (a file "cankestrova.installed" beside it) counts as not writable.
+QString fileFolder();
+bool isProgramFolderWritable();
+
 // The user's desktop; the home folder when the desktop folder does not exist.
 QString desktopFolder();
 

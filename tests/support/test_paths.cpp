@@ -46,3 +46,20 @@ TEST(Paths, DesktopFallsBackToHome)
     const QString desktop = paths::desktopFolder();
     EXPECT_TRUE(QFileInfo(desktop).isDir()) << desktop.toStdString();
 }
+
+// Files go beside a program the user unpacked, and to the data folder for an installed one;
+// the libraries are looked for beside the program either way.
+TEST(Paths, FileFolderIsTheDataFolderOfAnInstalledProgram)
+{
+    QTemporaryDir program;
+    QTemporaryDir data;
+    paths::setProgramFolderForTesting(program.path());
+    ScopedEnv xdg("XDG_DATA_HOME", data.path().toUtf8());
+    EXPECT_EQ(paths::fileFolder(), program.path());
+
+    ASSERT_TRUE(writeAll(program.filePath("cankestrova.installed"), "installed\n"));
+    EXPECT_EQ(paths::fileFolder(), data.path() + "/pelmora/CanKestrova");
+    EXPECT_TRUE(QFileInfo(paths::fileFolder()).isDir());
+    EXPECT_EQ(paths::driverFolder(), program.path());
+    paths::setProgramFolderForTesting(QString());
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "LogFormat.h"
+#include "LogTextReader.h"
+#include "Result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class ELM327_Info;
+
+// Converting between record files and the field's text logs, a file or a folder at a
+// time. Record files are written 20001 frames each, named and numbered as a recording
+// names them. Frames a target cannot hold are counted by kind, never changed.
+struct ConversionOptions
+{
+    LogFormat to = LogFormat::Unknown;   // Unknown: by the output's extension
+    ReadProgress progress;               // bytes of input read so far, of all; false stops
+};
+
+struct ConversionReport
+{
+    int inputs = 0;
+    int64_t framesRead = 0;
+    int64_t framesWritten = 0;
+    // Frames left out, by why.
+    int64_t skippedFd = 0;
+    int64_t skippedRemote = 0;
+    int64_t skippedError = 0;
+    int64_t skippedExtended = 0;   // 29-bit identifiers or above 0x7FF: not in a record file
+    int64_t skippedIdZero = 0;     // identifier 0 would end a record file's data
+    int64_t skippedBadTime = 0;    // a record whose time is not a number
+    int64_t badLines = 0;
+    QStringList badLineTexts;      // "file:line: reason", the first kMaxBadLineTexts
+    QStringList skippedInputs;     // inputs that could not be read, with why
+    QStringList outputs;
+
+    static constexpr int kMaxBadLineTexts = 20;
+
+    int64_t skipped() const
+    {
+        return skippedFd + skippedRemote + skippedError + skippedExtended + skippedIdZero
+               + skippedBadTime;
+    }
+    // "skipped 3 (CAN FD 1, remote 2)", or empty when nothing was skipped.
+    QString skippedText() const;
+};
+
+// in: a file or a folder. A folder's record files are read in recording order as one
+// time line; its text logs in name order. out: a file for a text log (an existing folder
+// gets a file named after the input), a folder for record files.
+// params gives the record files' identification and comment (t_LogComment).
+Result<ConversionReport> convertLogs(const QString &in, const QString &out,
+                                     const ConversionOptions &options, const ELM327_Info &params);
+
+// The inputs a folder (or a single file) stands for, in the order they are converted:
+// record files by hour stamp and number, other logs by name.
+QStringList conversionInputs(const QString &in);

@@ -421,10 +421,14 @@ void OfficeServer::start(std::chrono::milliseconds startLimit)
     const OUString url = ou(QStringLiteral("uno:pipe,name=") + pipeName
                             + QStringLiteral(";urp;StarOffice.ComponentContext"));
     const auto deadline = Clock::now() + startLimit;
+    // An office that accepts the connection but then stops answering must not hold the
+    // start for ever either.
+    m_watchdog->arm(startLimit + std::chrono::seconds(1));
     for (;;) {
         try {
             Reference<uno::XComponentContext> remote(resolver->resolve(url), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(remote);
+            m_watchdog->disarm();
             return;
         } catch (const connection::NoConnectException &) {
         } catch (const uno::Exception &e) {

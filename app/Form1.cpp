@@ -1,8 +1,11 @@
 #include "Form1.h"
 
 #include "Form2.h"
+#include "FormCommonSetting.h"
 #include "FormFileChanger.h"
 #include "FormHelp.h"
+#include "FormOption1.h"
+#include "FormOptionLog1.h"
 #include "FormVersion.h"
 #include "MessagePump.h"
 
@@ -71,9 +74,15 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(Timer_File_REC_Play, &QTimer::timeout, this, &Form1::Timer_File_REC_Play_Timer);
 
     SetButtonStates(0, 0, 0, 0, 0, 0, 0, 0);
+
+    // A window of its own, so that a dialog modal to this window does not block it.
+    m_help = new FormHelp(nullptr);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    delete m_help;
+}
 
 QToolButton *Form1::makeTransportButton(const char *name)
 {
@@ -210,6 +219,9 @@ void Form1::buildMenus()
 
     connect(menu_file_close, &QAction::triggered, this, &Form1::menu_file_close_Click);
     connect(menu_help_version, &QAction::triggered, this, &Form1::menu_help_version_Click);
+    connect(menu_common_setting, &QAction::triggered, this, &Form1::menu_common_setting_Click);
+    connect(menu_opt_function1, &QAction::triggered, this, &Form1::menu_opt_function1_Click);
+    connect(menu_opt_log1, &QAction::triggered, this, &Form1::menu_opt_log1_Click);
     connect(menu_file_changer, &QAction::triggered, this, &Form1::menu_file_changer_Click);
 }
 
@@ -393,8 +405,39 @@ void Form1::menu_file_changer_Click()
 
 void Form1::menu_help_version_Click()
 {
-    if (!m_version)
-        m_version = new FormVersion(device, this);
-    setEnabled(false);
-    m_version->show();
+    openSettingsDialog(new FormVersion(device));
+}
+
+void Form1::menu_common_setting_Click()
+{
+    openSettingsDialog(new FormCommonSetting(device, m_help));
+}
+
+void Form1::menu_opt_function1_Click()
+{
+    openSettingsDialog(new FormOption1(device, m_help));
+}
+
+void Form1::menu_opt_log1_Click()
+{
+    openSettingsDialog(new FormOptionLog1(device, m_help));
+}
+
+void Form1::openSettingsDialog(QDialog *dialog)
+{
+    // The dialog stays a window of its own; only this window's contents are disabled, so
+    // the dialog, a child of this window, stays usable.
+    dialog->setParent(this, dialog->windowFlags() | Qt::Dialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    // finished() comes from OK, Cancel, Escape and the close box alike.
+    connect(dialog, &QDialog::finished, this, [this] {
+        if (m_help)
+            m_help->hide();
+        centralWidget()->setEnabled(true);
+        menuBar()->setEnabled(true);
+    });
+    dialog->show();
 }

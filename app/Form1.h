@@ -23,6 +23,7 @@
 class QAction;
 class QDateTime;
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -112,7 +113,17 @@ public slots:
     void Timer_File_REC_Play_Timer();
     void menu_file_close_Click();
     void menu_help_version_Click();
+    void menu_common_setting_Click();
+    void menu_opt_function1_Click();
+    void menu_opt_log1_Click();
     void menu_file_changer_Click();
+
+public:
+    // Opens a settings window (it becomes this window's child and is deleted when it
+    // closes) modal to this window, whose controls and menus stay disabled until the
+    // dialog finishes by OK, Cancel, Escape or its close box; the help window is then hidden.
+    void openSettingsDialog(QDialog *dialog);
+    FormHelp *helpWindow() const { return m_help; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

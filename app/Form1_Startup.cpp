@@ -174,11 +174,11 @@ void Form1::Form_Unload()
     // The other windows, in a fixed order, each followed by one pump step.
     QWidget *progress = m_progress;
     QWidget *help = m_help;
-    QWidget *version = m_version;
     for (QWidget *w : {progress, findChild<QWidget *>(QStringLiteral("FormFileChanger")),
                        findChild<QWidget *>(QStringLiteral("FormCommonSetting")), help,
-                       findChild<QWidget *>(QStringLiteral("FormOptFunction1")),
-                       findChild<QWidget *>(QStringLiteral("FormOptLog1")), version}) {
+                       findChild<QWidget *>(QStringLiteral("FormOption1")),
+                       findChild<QWidget *>(QStringLiteral("FormOptionLog1")),
+                       findChild<QWidget *>(QStringLiteral("FormVersion"))}) {
         if (w)
             w->close();
         pumpMessages();

@@ -10,7 +10,7 @@ FormHelp::FormHelp(QWidget *parent) : QWidget(parent, Qt::Tool)
     m_text = new QTextBrowser(this);
     m_text->setObjectName(QStringLiteral("TB_Help"));
     layout->addWidget(m_text);
-    resize(420, 360);
+    resize(620, 520);
 }
 
 void FormHelp::showHelp(const QString &title, const QString &text)

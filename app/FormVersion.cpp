@@ -2,15 +2,13 @@
 
 #include "ELM327_Info.h"
 
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
-FormVersion::FormVersion(const ELM327_Info &params, QWidget *mainWindow)
-    : QWidget(mainWindow, Qt::Dialog), m_mainWindow(mainWindow)
+FormVersion::FormVersion(const ELM327_Info &params, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormVersion"));
     setWindowTitle(params.Application_title + QStringLiteral(" - バージョン情報"));
@@ -28,19 +26,13 @@ FormVersion::FormVersion(const ELM327_Info &params, QWidget *mainWindow)
     link->setObjectName(QStringLiteral("Lb_Homepage"));
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     connect(link, &QLabel::linkActivated, this,
-            [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
+            [url = params.Homepage_URL] { QDesktopServices::openUrl(QUrl(url)); });
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Bt_OK"));
-    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(title);
     layout->addWidget(rights);
     layout->addWidget(link);
     layout->addWidget(ok, 0, Qt::AlignRight);
-}
-
-void FormVersion::closeEvent(QCloseEvent *event)
-{
-    if (m_mainWindow)
-        m_mainWindow->setEnabled(true);
-    event->accept();
 }

@@ -1,21 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class ELM327_Info;
 
 // The version window: product title, rights notice and a link to the product's web page.
-// The main window is disabled while it is open.
-class FormVersion final : public QWidget
+class FormVersion final : public QDialog
 {
     Q_OBJECT
 
 public:
-    FormVersion(const ELM327_Info &params, QWidget *mainWindow);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    QWidget *m_mainWindow;
+    explicit FormVersion(const ELM327_Info &params, QWidget *parent = nullptr);
 };

@@ -114,7 +114,7 @@ public:
     // kMaxRestMs instead of spinning; the last kSpinMarginMs before a record is due are
     // always spun. A sleeping thread can wake late by a millisecond or more (on a virtual
     // machine, the idle processor itself is descheduled), so dense traffic is spun
-    // throughout, as the original loop did, and only sparse traffic and pauses save the core.
+    // throughout and only sparse traffic and pauses save the core.
     void waitingPass(const RecordFrame *next = nullptr, double skipOffset = 0);
     // Sends the message when the bus check did not find its identifier on the bus and
     // enters it into the per-ID table. Never yields unless the driver's queue is full. False
@@ -122,7 +122,9 @@ public:
     bool sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
                         PlayDevice &device);
     // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
-    // outside 1 … 0x7FF have no entry.
+    // outside 1 … 0x7FF have no entry. Its time is the playing time in whole milliseconds,
+    // as the program's millisecond clock reads, so the table's cycle times look as they do
+    // in a recording; the finer clock only schedules.
     void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const;
     // A cycle is complete: its length is kept (first cycle only) and the time line
     // restarts, so the first frame of the next cycle is due at once.
@@ -130,6 +132,15 @@ public:
     // True when no preload is waiting to be run or running, so the idle buffer holds what
     // the last switch asked for.
     bool preloadSettled(RunHost &host);
+    // With repeat on, the folder index goes back to the first name once it has passed the
+    // last. The wrap is remembered, and the next file taken into a buffer begins a new
+    // cycle: the index alone cannot tell, since the file taken may be a later one when the
+    // first names can no longer be played.
+    void wrapFolderIndex();
+    // A file was taken into buffer 1 or 2 (at the start or by a preload).
+    void noteFileTaken(int channel);
+    // Whether the file in buffer 1 or 2 begins a new cycle when the run switches to it.
+    bool beginsCycle(int channel) const;
     // Closes the device, stops both timers, RxFlag = 0.
     void endRun(RunHost &host, PlayDevice &device);
 
@@ -169,4 +180,6 @@ private:
     PlayClock m_clock;
     double m_t0 = 0;
     bool m_periodHeld = false;
+    bool m_wrapPending = false;
+    bool m_beginsCycle[2] = {false, false};
 };

@@ -2,6 +2,7 @@
 
 #include "BinaryReader.h"
 #include "BinaryWriter.h"
+#include "TextSupplement.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void visitFields(Visitor &v, ELM327_Info &p, PlayTarget &t)
     v.long_(p.t_LogSave_subFolder);       // 44
     v.text(p.t_LogComment);               // 45
     v.reserved(4);                        // 46
-    v.reservedText();                     // 47
+    v.supplement();                       // 47, reserved: see TextSupplement.h
     v.long_(p.t_CF_mode);                 // 48
     v.long_(p.t_CF_Load_FileType);        // 49
     v.long_(p.t_CF_Vistbus_On);           // 50
@@ -80,6 +81,12 @@ struct Writer
             out.writeUInt8(0);
     }
     void reservedText() { out.writeUInt16(0); }
+    QByteArray supplementBytes;
+    void supplement()
+    {
+        out.writeUInt16(uint16_t(supplementBytes.size()));
+        out.writeBytes(supplementBytes.constData(), supplementBytes.size());
+    }
     template <class Get, class Set>
     void array(Get get, Set)
     {
@@ -105,6 +112,13 @@ struct Reader
     }
     void reserved(int bytes) { in.skip(bytes); }
     void reservedText() { in.readString(); }
+    QByteArray supplementBytes;
+    void supplement()
+    {
+        QByteArray bytes(in.readUInt16(), Qt::Uninitialized);
+        if (in.ok() && in.readBytes(bytes.data(), bytes.size()))
+            supplementBytes = bytes;
+    }
     template <class Get, class Set>
     void array(Get, Set set)
     {
@@ -126,14 +140,16 @@ QByteArray serialize(const ELM327_Info &params, const PlayTarget &target)
     ELM327_Info p = params;
     PlayTarget t = target;
     Writer w;
+    w.supplementBytes = textsupplement::build(p, t);
     visitFields(w, p, t);
     return w.out.data();
 }
 
 bool parse(const QByteArray &data, ELM327_Info &params, PlayTarget &target)
 {
-    Reader r{BinaryReader(data)};
+    Reader r{BinaryReader(data), {}};
     visitFields(r, params, target);
+    textsupplement::apply(r.supplementBytes, params, target);
     return r.in.ok();
 }
 

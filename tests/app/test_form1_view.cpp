@@ -2,16 +2,20 @@
 #include "Paths.h"
 #include "RtfWriter.h"
 #include "TestHelpers.h"
+#include "HookGuard.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QImage>
 #include <QMenu>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 QDateTime at(int y, int mo, int d, int h, int mi)
@@ -38,7 +42,8 @@ TEST(Form1View, SnapshotTakesTheNextFreeNumberOfTheHour)
     QTemporaryDir folder;
     Form1 w;
     MessageRecorder messages;
-    Form1::setViewClockForTesting([] { return at(2015, 6, 13, 14, 30); });
+    HookGuard clock(&Form1::setViewClockForTesting,
+                    std::function<QDateTime()>([] { return at(2015, 6, 13, 14, 30); }));
     w.device.t_SaveFilePath_mode = 2;
     w.device.t_SaveFilePath = folder.path();
     writeAll(folder.path() + "/MC15061314-001.rtf", "x");
@@ -65,7 +70,6 @@ TEST(Form1View, SnapshotTakesTheNextFreeNumberOfTheHour)
     w.device.t_SaveFormat = 2;
     w.Bt_SaveFile_Click();
     EXPECT_EQ(readAll(folder.path() + "/MC15061314-001.txt"), QByteArray("7DF  8  02 01 0C"));
-    Form1::setViewClockForTesting({});
 }
 
 TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
@@ -73,7 +77,8 @@ TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
     QTemporaryDir folder;
     Form1 w;
     MessageRecorder messages;
-    Form1::setViewClockForTesting([] { return at(2026, 1, 2, 3, 4); });
+    HookGuard clock(&Form1::setViewClockForTesting,
+                    std::function<QDateTime()>([] { return at(2026, 1, 2, 3, 4); }));
     w.device.t_SaveFilePath_mode = 2;
     w.device.t_SaveFilePath = folder.path();
     for (int i = 1; i <= 999; ++i)
@@ -83,7 +88,6 @@ TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
     EXPECT_EQ(messages.texts(), QStringList{QString::fromUtf8("ファイルがいっぱいです")});
     EXPECT_EQ(messages.messages[0].icon, MsgIcon::Critical);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), before);
-    Form1::setViewClockForTesting({});
 }
 
 TEST(Form1View, RtfEscapesJapaneseAsUnicode)
@@ -120,3 +124,61 @@ TEST(Form1View, MenuStatesFollowTheSelection)
     action(w, "menu_View_Ctrl_V")->trigger();
     EXPECT_EQ(w.mainView()->toPlainText(), "abc");
 }
+
+// Paste is offered when the clipboard holds text; rich text that comes with it is pasted
+// formatted. An image, also one with markup that only refers to it, is not offered.
+struct ClipRow
+{
+    const char *name;
+    std::function<void(QMimeData &)> fill;
+    bool offered;
+    const char *after;   // the view's text after Paste over "abc" with the cursor at 3
+};
+
+void PrintTo(const ClipRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class Form1Paste : public ::testing::TestWithParam<ClipRow>
+{
+};
+
+TEST_P(Form1Paste, FollowsWhatTheClipboardHolds)
+{
+    const ClipRow &row = GetParam();
+    Form1 w;
+    auto *data = new QMimeData;
+    row.fill(*data);
+    QApplication::clipboard()->setMimeData(data);
+    w.mainView()->setPlainText("abc");
+    QTextCursor c(w.mainView()->document());
+    c.setPosition(3);
+    w.mainView()->setTextCursor(c);
+    w.findChild<QMenu *>("menu_View")->aboutToShow();
+    EXPECT_EQ(action(w, "menu_View_Ctrl_V")->isEnabled(), row.offered);
+    action(w, "menu_View_Ctrl_V")->trigger();
+    EXPECT_EQ(w.mainView()->toPlainText(), QString::fromUtf8(row.after));
+    QApplication::clipboard()->clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Form1Paste,
+    ::testing::Values(
+        ClipRow{"ImageOnly", [](QMimeData &d) { d.setImageData(QImage(4, 4, QImage::Format_RGB32)); },
+                false, "abc"},
+        // A browser's copy of an image: the picture and markup that only refers to it.
+        ClipRow{"ImageWithItsMarkup",
+                [](QMimeData &d) {
+                    d.setImageData(QImage(4, 4, QImage::Format_RGB32));
+                    d.setHtml("<img src=\"https://example.org/x.png\">");
+                },
+                false, "abc"},
+        ClipRow{"PlainText", [](QMimeData &d) { d.setText("xyz"); }, true, "abcxyz"},
+        ClipRow{"RichTextWithText",
+                [](QMimeData &d) {
+                    d.setHtml("<b>xyz</b>");
+                    d.setText("xyz");
+                },
+                true, "abcxyz"}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -5,6 +5,8 @@
 
 #include <dlfcn.h>
 
+#include <optional>
+
 namespace office {
 
 namespace {
@@ -20,12 +22,17 @@ struct Module
     QString error;
 };
 
+QString g_folderForTesting;
+std::optional<Module> g_module;
+
 // Loaded once and never unloaded: UNO keeps threads of its own running.
 const Module &module()
 {
-    static const Module loaded = [] {
+    if (!g_module) g_module = [] {
         Module m;
-        const QString path = paths::join(paths::programFolder(), moduleFileName());
+        const QString folder =
+            g_folderForTesting.isEmpty() ? paths::programFolder() : g_folderForTesting;
+        const QString path = paths::join(folder, moduleFileName());
         void *handle = ::dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             m.error = QString::fromLocal8Bit(::dlerror());
@@ -42,7 +49,7 @@ const Module &module()
             m.error = path + QStringLiteral(" lacks its entry points");
         return m;
     }();
-    return loaded;
+    return *g_module;
 }
 
 } // namespace
@@ -82,6 +89,12 @@ void setCallLimitMs(int ms)
 int callLimitMs()
 {
     return g_callLimitMs;
+}
+
+void setModuleFolderForTesting(const QString &folder)
+{
+    g_folderForTesting = folder;
+    g_module.reset();
 }
 
 void setServerFactoryForTesting(std::function<Started()> factory)

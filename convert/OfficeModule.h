@@ -30,6 +30,10 @@ Started start();
 void setCallLimitMs(int ms);
 int callLimitMs();
 
+// Tests look for the module elsewhere (an empty folder: no office); empty restores the
+// program's folder.
+void setModuleFolderForTesting(const QString &folder);
+
 // Tests hand in their own server (an in-memory workbook); an empty function restores
 // the office.
 void setServerFactoryForTesting(std::function<Started()> factory);

@@ -1,18 +1,16 @@
-// The spreadsheet server over LibreOffice Calc and C++ UNO. This file is the whole module
-// that the program loads with dlopen when it converts; nothing else links UNO, so the
-// program starts on machines without LibreOffice.
+// The spreadsheet server over LibreOffice Calc and C++ UNO, in the module the program loads
+// with dlopen when it converts; nothing else links UNO, so the program starts on machines
+// without LibreOffice.
 //
-// Each run starts its own soffice with a fresh profile and pipe name, so two programs
-// (or two tests) never share an office, and stops it again. A watchdog kills an office
-// that does not answer a call in time; the pending call then fails instead of hanging.
+// Each run starts its own soffice (OfficeProcess: private profile and pipe, so two programs
+// or two tests never share an office) and stops it again. A call that the office does not
+// answer in time gets the office killed; the pending call then fails instead of hanging.
 
 #include "SpreadsheetServer.h"
 #include "OfficeModuleApi.h"
+#include "OfficeProcess.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -56,21 +54,10 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
-#include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <csignal>
-#include <fcntl.h>
-#include <mutex>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char **environ;
 
 using namespace css;
 using rtl::OUString;
@@ -125,104 +112,6 @@ Reference<uno::XComponentContext> localContext()
     return context;
 }
 
-// "7.4" from the install's "ProductKey=LibreOffice 7.4".
-QString installedVersion()
-{
-    QFile f(kProgramDir + QStringLiteral("/bootstraprc"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("ProductKey="))
-            return QString::fromUtf8(line.trimmed()).section(QLatin1Char(' '), -1);
-    }
-    return {};
-}
-
-// Without these two entries a fresh profile costs several seconds of first-start work.
-bool seedProfile(const QString &profileDir)
-{
-    const QString userDir = profileDir + QStringLiteral("/user");
-    if (!QDir().mkpath(userDir))
-        return false;
-    QFile f(userDir + QStringLiteral("/registrymodifications.xcu"));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    const QString text = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-        "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
-        "oor:op=\"fuse\"><value>%1</value></prop></item>\n"
-        "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" "
-        "oor:op=\"fuse\"><value>false</value></prop></item>\n"
-        "</oor:items>\n").arg(installedVersion());
-    return f.write(text.toUtf8()) > 0;
-}
-
-// Kills the office's process group when a call takes longer than allowed.
-class Watchdog final
-{
-public:
-    explicit Watchdog(pid_t group) : m_group(group), m_thread([this] { run(); }) {}
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-
-    void arm(std::chrono::milliseconds limit)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_deadline = Clock::now() + limit;
-            m_armed = true;
-        }
-        m_wake.notify_all();
-    }
-    void disarm()
-    {
-        std::lock_guard lock(m_mutex);
-        m_armed = false;
-    }
-    bool fired()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_fired;
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        while (!m_stop) {
-            if (!m_armed) {
-                m_wake.wait(lock);
-                continue;
-            }
-            if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed
-                && Clock::now() >= m_deadline) {
-                ::kill(-m_group, SIGKILL);
-                m_fired = true;
-                m_armed = false;
-            }
-        }
-    }
-
-    pid_t m_group;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    Clock::time_point m_deadline;
-    bool m_armed = false;
-    bool m_fired = false;
-    bool m_stop = false;
-    std::thread m_thread;
-};
-
 class OfficeServer;
 
 class OfficeBook final : public SpreadsheetBook
@@ -264,7 +153,10 @@ private:
 class OfficeServer final : public SpreadsheetServer
 {
 public:
-    OfficeServer(std::chrono::milliseconds callLimit) : m_callLimit(callLimit) {}
+    explicit OfficeServer(std::chrono::milliseconds callLimit)
+        : m_callLimit(callLimit), m_process(kProgramDir)
+    {
+    }
     ~OfficeServer() override { quit(); }
 
     // Starts soffice and connects; throws std::runtime_error with the reason.
@@ -278,27 +170,27 @@ public:
     {
         return load(path, true);
     }
-    bool isAlive() override { return m_pid > 0 && !exited() && !m_watchdog->fired(); }
+    bool isAlive() override { return m_process.running(); }
     void quit() override;
-    int64_t processId() const override { return m_pid > 0 ? m_pid : 0; }
+    int64_t processId() const override { return m_process.group(); }
 
     // Runs one UNO call under the watchdog and turns UNO failures into std::exception.
     template <class F> auto guarded(F &&f) -> decltype(f())
     {
-        if (!m_desktop.is() || m_pid <= 0)
-            throw std::runtime_error("LibreOffice is not running");
-        m_watchdog->arm(m_callLimit);
+        if (!m_desktop.is() || !m_process.running())
+            throw std::runtime_error(failureText(QStringLiteral("not running")).toStdString());
+        m_process.arm(m_callLimit);
         try {
             if constexpr (std::is_void_v<decltype(f())>) {
                 f();
-                m_watchdog->disarm();
+                m_process.disarm();
             } else {
                 auto result = f();
-                m_watchdog->disarm();
+                m_process.disarm();
                 return result;
             }
         } catch (const uno::Exception &e) {
-            m_watchdog->disarm();
+            m_process.disarm();
             throw std::runtime_error(failureText(qs(e.Message)).toStdString());
         }
     }
@@ -307,182 +199,74 @@ private:
     std::unique_ptr<SpreadsheetBook> load(const QString &pathOrFactory, bool isFile);
     QString failureText(const QString &detail)
     {
-        if (m_watchdog && m_watchdog->fired())
+        if (m_process.killedByWatchdog())
             return QStringLiteral("LibreOffice did not answer within %1 s and was stopped")
                 .arg(m_callLimit.count() / 1000.0);
-        if (exited())
+        if (m_process.exited())
             return QStringLiteral("LibreOffice ended unexpectedly");
         return QStringLiteral("LibreOffice: ") + detail;
     }
-    bool exited();
-    void spawn(const QString &pipeName);
-    void reap(std::chrono::milliseconds wait);
 
     std::chrono::milliseconds m_callLimit;
-    QTemporaryDir m_profile{QDir::tempPath() + QStringLiteral("/cankestrova-office-XXXXXX")};
-    QString m_pipeName;
-    pid_t m_pid = -1;
-    pid_t m_guardPid = -1;
-    int m_guardPipe = -1;
-    bool m_reaped = false;
-    std::unique_ptr<Watchdog> m_watchdog;
+    OfficeProcess m_process;
     Reference<frame::XDesktop2> m_desktop;
 };
 
-bool OfficeServer::exited()
-{
-    if (m_reaped)
-        return true;
-    int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_reaped = true;
-        return true;
-    }
-    return false;
-}
-
-namespace {
-
-// posix_spawn with stdin from `input` (or /dev/null), stdout and stderr to /dev/null, in a
-// process group of its own.
-pid_t spawnDetached(const QByteArray &program, std::vector<QByteArray> args, int input)
-{
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (input >= 0)
-        posix_spawn_file_actions_adddup2(&actions, input, 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.constData(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-        throw std::runtime_error("cannot start " + program.toStdString() + ": " + std::strerror(rc));
-    return pid;
-}
-
-} // namespace
-
-void OfficeServer::spawn(const QString &pipeName)
-{
-    const QByteArray program = (kProgramDir + QStringLiteral("/soffice")).toLocal8Bit();
-    const QByteArray profile =
-        "-env:UserInstallation=" + QUrl::fromLocalFile(m_profile.path()).toEncoded();
-    const QByteArray accept = "--accept=pipe,name=" + pipeName.toLatin1() + ";urp;";
-    // A group of its own, so the launcher and soffice.bin are stopped together.
-    m_pid = spawnDetached(program,
-                          {program, "--headless", "--invisible", "--nologo", "--nodefault",
-                           "--norestore", "--nolockcheck", profile, accept},
-                          -1);
-    m_watchdog = std::make_unique<Watchdog>(m_pid);
-
-    // However this program ends (killed, crashed), the end of this pipe closes and a small
-    // shell stops the office and removes its profile: no office outlives the program.
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return;
-    const QByteArray script = "read _; kill -KILL -" + QByteArray::number(m_pid)
-                              + " 2>/dev/null; rm -rf '" + m_profile.path().toLocal8Bit() + "'";
-    try {
-        m_guardPid = spawnDetached("/bin/sh", {"/bin/sh", "-c", script}, fds[0]);
-        m_guardPipe = fds[1];
-    } catch (const std::exception &) {
-        ::close(fds[1]);
-    }
-    ::close(fds[0]);
-}
-
 void OfficeServer::start(std::chrono::milliseconds startLimit)
 {
-    if (!m_profile.isValid() || !seedProfile(m_profile.path()))
-        throw std::runtime_error("cannot create a LibreOffice profile folder in "
-                                 + QDir::tempPath().toStdString());
-    const QString pipeName = m_pipeName = QStringLiteral("cankestrova_%1_%2")
-                                 .arg(::getpid())
-                                 .arg(QFileInfo(m_profile.path()).fileName());
     Reference<bridge::XUnoUrlResolver> resolver;
     try {
         resolver = bridge::UnoUrlResolver::create(localContext());
     } catch (const uno::Exception &e) {
         throw std::runtime_error("UNO bootstrap failed: " + qs(e.Message).toStdString());
     }
-    spawn(pipeName);
-    const OUString url = ou(QStringLiteral("uno:pipe,name=") + pipeName
+    m_process.start();
+    const OUString url = ou(QStringLiteral("uno:pipe,name=") + m_process.pipeName()
                             + QStringLiteral(";urp;StarOffice.ComponentContext"));
     const auto deadline = Clock::now() + startLimit;
+    // An office that accepts the connection but then stops answering must not hold the
+    // start for ever either.
+    m_process.arm(startLimit + std::chrono::seconds(1));
     for (;;) {
         try {
             Reference<uno::XComponentContext> remote(resolver->resolve(url), UNO_QUERY_THROW);
             m_desktop = frame::Desktop::create(remote);
+            m_process.disarm();
             return;
         } catch (const connection::NoConnectException &) {
         } catch (const uno::Exception &e) {
-            reap(std::chrono::milliseconds(0));
+            m_process.stop(std::chrono::milliseconds(0));
             throw std::runtime_error("LibreOffice refused the connection: "
                                      + qs(e.Message).toStdString());
         }
-        if (exited()) {
-            reap(std::chrono::milliseconds(0));
+        if (m_process.exited()) {
+            m_process.stop(std::chrono::milliseconds(0));
             throw std::runtime_error("LibreOffice ended while starting");
         }
         if (Clock::now() >= deadline) {
-            reap(std::chrono::milliseconds(0));
+            m_process.stop(std::chrono::milliseconds(0));
             throw std::runtime_error("LibreOffice did not start within "
-                                     + std::to_string(startLimit.count() / 1000.0) + " s");
+                                     + std::to_string(startLimit.count() / 1000) + " s");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
-// Waits up to `wait` for the office to end by itself, then kills what is left of its group.
-void OfficeServer::reap(std::chrono::milliseconds wait)
-{
-    if (m_pid <= 0)
-        return;
-    const auto deadline = Clock::now() + wait;
-    while (!exited() && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ::kill(-m_pid, SIGKILL);
-    if (!m_reaped)
-        ::waitpid(m_pid, nullptr, 0);
-    m_reaped = true;
-    m_pid = -1;
-    if (m_guardPipe >= 0) {
-        ::close(m_guardPipe);
-        m_guardPipe = -1;
-        ::waitpid(m_guardPid, nullptr, 0);
-    }
-    // A killed office leaves its pipe's socket file behind.
-    QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName));
-}
-
 void OfficeServer::quit()
 {
-    if (m_pid <= 0)
+    if (m_process.group() == 0)
         return;
     if (m_desktop.is() && isAlive()) {
-        m_watchdog->arm(std::chrono::seconds(10));
+        m_process.arm(std::chrono::seconds(10));
         try {
             m_desktop->terminate();
         } catch (const uno::Exception &) {
             // A terminate that loses its connection is what a quitting office does.
         }
-        m_watchdog->disarm();
+        m_process.disarm();
     }
     m_desktop.clear();
-    reap(std::chrono::seconds(10));
-    m_watchdog.reset();
+    m_process.stop(std::chrono::seconds(10));
 }
 
 std::unique_ptr<SpreadsheetBook> OfficeServer::load(const QString &pathOrFactory, bool isFile)

@@ -13,17 +13,48 @@
 
 #include <gtest/gtest.h>
 
-TEST(ConvertMenu, ProbeAndWindowModalDialog)
+namespace {
+
+struct Program
 {
     QTemporaryDir settings, runtime;
-    ScopedEnv programFiles("ProgramFiles", settings.path().toUtf8());
-    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    const QByteArray bus =
-        QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(freeTestPort()).toUtf8();
-    ScopedEnv adapters("CANUSB_ADAPTERS", "VCANTEST1=" + bus);
+    ScopedEnv programFiles{"ProgramFiles", settings.path().toUtf8()};
+    ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.path().toUtf8()};
+    ScopedEnv adapters{"CANUSB_ADAPTERS",
+                       "VCANTEST1=virtualcan:tcp://127.0.0.1:"
+                           + QByteArray::number(freeTestPort()) + "/can0"};
     MessageRecorder messages;
+    ~Program()
+    {
+        office::setModuleFolderForTesting(QString());
+        vexa::unbindForTesting();
+    }
+};
+
+} // namespace
+
+TEST(ConvertMenu, WithoutTheOfficeModuleConversionIsOff)
+{
+    Program p;
+    QTemporaryDir elsewhere;
+    office::setModuleFolderForTesting(elsewhere.path());
     Form1 w;
-    ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
+    ASSERT_TRUE(w.Form_Load()) << p.messages.texts().join("|").toStdString();
+    EXPECT_EQ(w.device.ExcelInstallCheck, 0);
+    EXPECT_EQ(w.device.t_LogSaveFormat, 2);
+    w.findChild<QAction *>("menu_file_changer")->trigger();
+    auto *dialog = w.findChild<QWidget *>("FormFileChanger");
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->findChild<QPushButton *>("Bt_Change")->isEnabled());
+    EXPECT_EQ(dialog->findChild<QLineEdit *>("TB_Excel_Status")->text(), QStringLiteral(" NG"));
+    dialog->close();
+}
+
+TEST(ConvertMenu, ProbeAndWindowModalDialog)
+{
+    Program p;
+    Form1 w;
+    ASSERT_TRUE(w.Form_Load()) << p.messages.texts().join("|").toStdString();
     EXPECT_EQ(w.device.ExcelInstallCheck, office::isUsable() ? 1 : 0);
 
     w.show();
@@ -41,5 +72,4 @@ TEST(ConvertMenu, ProbeAndWindowModalDialog)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(w.menuBar()->isEnabled());
     EXPECT_TRUE(w.centralWidget()->isEnabled());
-    vexa::unbindForTesting();
 }

@@ -177,3 +177,34 @@ TEST_F(ConvertOffice, EveryClosingLine)
     dialog.Bt_Change_Click();
     EXPECT_EQ(view.toPlainText().trimmed(), QStringLiteral("変換処理を開始します..."));
 }
+
+TEST_F(ConvertOffice, WorkbookRetypedByAPersonReadsBackTheSameFrames)
+{
+    SKIP_WITHOUT_OFFICE();
+    // Calc turns what is typed into numbers where it can, as a person editing the
+    // workbook would leave it: time 12.5, identifier 005 → 5, bytes 00 → 0, DLC 3.
+    const QByteArray csv = "\n\n\n\n\nheaders\n"
+                           "0,7FF,8,00,0A,1E,99,FF,10,05,80\n"
+                           "12.5,005,3,12,34,56\n"
+                           "1234.5,100,0\n"
+                           "3600000.25,12345678,2,AB,CD\n";
+    ASSERT_TRUE(writeAll(path("typed.csv"), csv));
+    office::Started office = office::start();
+    ASSERT_TRUE(office.server) << office.error.toStdString();
+    {
+        auto book = office.server->openBook(path("typed.csv"));
+        EXPECT_EQ(book->readRange({7, 1, 7, 1}).at(0).at(0), SheetCell::fromNumber(5));
+        book->setText(0, 0, params.Application_title);
+        book->setText(1, 0, params.Homepage_URL);
+        book->setText(0, 2, params.Copy_light);
+        book->setText(3, 0, QStringLiteral("retyped"));
+        book->saveAs(path("typed.xls"));
+    }
+    Excel_OutputDB engine;
+    ASSERT_EQ(engine.CF_XLS_FileDataLoad(params, office.server.get(), path("typed.xls")), 0)
+        << engine.lastError().toStdString();
+    FrameBuffer expected = knownFrames();
+    expected[4] = RecordFrame{};
+    EXPECT_TRUE(sameFrames(engine.frames(), expected));
+    EXPECT_EQ(engine.recordComment(), QStringLiteral("retyped"));
+}

@@ -15,8 +15,10 @@ std::vector<QString> folderRecordFiles(const QString &folder, const ELM327_Info 
     if (folder.isEmpty() || !paths::isExistingFolder(folder))
         return names;
     const QDir dir(folder);
+    // By name: a recording's files are numbered in their names, and a directory's own order
+    // (hash order on most Linux file systems) would replay them shuffled.
     const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     if (entries.size() > kMaxFolderFiles)
         return names;
     for (const QFileInfo &entry : entries) {

@@ -53,6 +53,19 @@ TEST(FolderFileList, TakesOnlyPlainVisibleRecordFilesThatPassTheCheck)
               (std::vector<QString>{"empty-but-ours.dat", "good.dat", "link.dat"}));
 }
 
+TEST(FolderFileList, ARecordingsFilesComeInTheOrderOfTheirNames)
+{
+    QTemporaryDir dir;
+    const auto one = series(2, 0, 10, {0x100});
+    std::vector<QString> names;
+    for (int i = 1; i <= 12; ++i)
+        names.push_back(QStringLiteral("MC26120815-%1.dat").arg(i, 3, 10, QLatin1Char('0')));
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+        ASSERT_TRUE(writeRecord(dir.filePath(*it), one));
+    ELM327_Info params;
+    EXPECT_EQ(folderRecordFiles(dir.path(), params, nullptr), names);
+}
+
 TEST(FolderFileList, AMissingFolderOrAnEmptyPathGivesNoFiles)
 {
     ELM327_Info params;

@@ -116,7 +116,9 @@ bool Form1::Form_Load()
 
     // 13. The view, the spreadsheet check, the comment and the play target.
     m_progress->hide();
-    LoadLogList(*RTB_MainView->document());
+    const LogListLoad notes = LoadLogList(*RTB_MainView->document());
+    if (notes.outcome == LogListLoad::Refused)
+        showMessage(notes.message, MsgIcon::Exclamation, device.Application_title);
     RTB_MainView->verticalScrollBar()->setValue(RTB_MainView->verticalScrollBar()->maximum());
     RTB_MainView->moveCursor(QTextCursor::End);
     Common_Function::SpreadsheetCheck(device);

@@ -9,6 +9,7 @@
 #include "LogList.h"
 #include "MessageBox.h"
 #include "MessagePump.h"
+#include "Paths.h"
 #include "SettingsFile.h"
 
 #include <QApplication>
@@ -161,8 +162,20 @@ void Form1::closeEvent(QCloseEvent *event)
         RxFlag = 0;
         pumpMessages();
         TimerBattRead->stop();
-        SaveLogList(*RTB_MainView->document());
-        SaveSettingsFile(device, CanPlay);
+        const bool notesSaved = SaveLogList(*RTB_MainView->document())
+                                || !paths::isExistingFolder(paths::programFolder());
+        const bool settingsSaved = SaveSettingsFile(device, CanPlay) == 0;
+        // A file that could not be replaced keeps its previous content; say which.
+        QStringList unsaved;
+        if (!settingsSaved)
+            unsaved << settingsFilePath();
+        if (!notesSaved)
+            unsaved << logListPath();
+        if (!unsaved.isEmpty())
+            showMessage(QStringLiteral("次のファイルを保存できませんでした。\r\n%1\r\n"
+                                       "前回のファイルはそのまま残っています。")
+                            .arg(unsaved.join(QStringLiteral("\r\n"))),
+                        MsgIcon::Exclamation, device.Application_title);
     }
     Form_Unload();
     event->accept();

@@ -1,5 +1,6 @@
 #include "Form1.h"
 #include "NotebookRows.h"
+#include "ScopedTmpfs.h"
 #include "Paths.h"
 #include "SettingsFile.h"
 #include "TestHelpers.h"
@@ -237,4 +238,32 @@ TEST_F(Form1Startup, AHostileNotebookIsSetAsideWithOneMessage)
         EXPECT_EQ(QDir(program.path()).entryList({"lglist_refused_*.dat"}).size(), 1);
         vexa::unbindForTesting();
     }
+}
+
+TEST_F(Form1Startup, ASettingsFolderThatTurnedReadOnlyKeepsTheOldFileAndSaysSo)
+{
+    ScopedTmpfs fs(settings.path(), "size=1m");
+    if (!fs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST6=" + bus(freeTestPort())).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", "");
+    {
+        Form1 w;
+        ASSERT_TRUE(w.Form_Load());
+        w.device.t_bitRate = 5;
+        ASSERT_TRUE(w.close());
+    }
+    const QByteArray before = readAll(settingsFilePath());
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_TRUE(fs.remount("ro"));
+    messages.messages.clear();
+    Form1 w;
+    ASSERT_TRUE(w.Form_Load());
+    w.device.t_bitRate = 1;
+    EXPECT_TRUE(w.close());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(messages.messages[0].text.contains(settingsFilePath()));
+    EXPECT_EQ(readAll(settingsFilePath()), before);
+    QFile::remove(paths::join(paths::programFolder(), "lglist.dat"));
 }

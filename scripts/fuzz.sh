@@ -27,6 +27,7 @@ cmake --build build-fuzz -j2 --target "${targets[@]/#/fuzz_}"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 status=0
 for t in "${targets[@]}"; do
   work=build-fuzz/corpus/$t

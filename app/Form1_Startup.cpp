@@ -9,6 +9,7 @@
 #include "LogList.h"
 #include "MessageBox.h"
 #include "MessagePump.h"
+#include "Paths.h"
 #include "SettingsFile.h"
 
 #include <QApplication>
@@ -116,7 +117,9 @@ bool Form1::Form_Load()
 
     // 13. The view, the spreadsheet check, the comment and the play target.
     m_progress->hide();
-    LoadLogList(*RTB_MainView->document());
+    const LogListLoad notes = LoadLogList(*RTB_MainView->document());
+    if (notes.outcome == LogListLoad::Refused)
+        showMessage(notes.message, MsgIcon::Exclamation, device.Application_title);
     RTB_MainView->verticalScrollBar()->setValue(RTB_MainView->verticalScrollBar()->maximum());
     RTB_MainView->moveCursor(QTextCursor::End);
     Common_Function::SpreadsheetCheck(device);
@@ -159,8 +162,20 @@ void Form1::closeEvent(QCloseEvent *event)
         RxFlag = 0;
         pumpMessages();
         TimerBattRead->stop();
-        SaveLogList(*RTB_MainView->document());
-        SaveSettingsFile(device, CanPlay);
+        const bool notesSaved = SaveLogList(*RTB_MainView->document())
+                                || !paths::isExistingFolder(paths::programFolder());
+        const bool settingsSaved = SaveSettingsFile(device, CanPlay) == 0;
+        // A file that could not be replaced keeps its previous content; say which.
+        QStringList unsaved;
+        if (!settingsSaved)
+            unsaved << settingsFilePath();
+        if (!notesSaved)
+            unsaved << logListPath();
+        if (!unsaved.isEmpty())
+            showMessage(QStringLiteral("次のファイルを保存できませんでした。\r\n%1\r\n"
+                                       "前回のファイルはそのまま残っています。")
+                            .arg(unsaved.join(QStringLiteral("\r\n"))),
+                        MsgIcon::Exclamation, device.Application_title);
     }
     Form_Unload();
     event->accept();

@@ -1,5 +1,7 @@
 #include "MonitorView.h"
 
+#include "NotebookDocument.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -42,6 +44,8 @@ constexpr int kJoinGap = 2;
 
 MonitorView::MonitorView(QWidget *parent) : QTextEdit(parent)
 {
+    setDocument(new NotebookDocument(this));
+
     // Paper colours whatever the desktop theme: the fade runs towards black text, and
     // the markers were chosen for a white page.
     QPalette p = palette();
@@ -730,7 +734,13 @@ QMimeData *MonitorView::createMimeDataFromSelection() const
 void MonitorView::insertFromMimeData(const QMimeData *source)
 {
     finishLiveTable();
-    QTextEdit::insertFromMimeData(source);
+    const QTextDocumentFragment kept = NotebookDocument::pasted(*source);
+    if (kept.isEmpty())
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(kept);
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void MonitorView::keyPressEvent(QKeyEvent *event)

@@ -33,13 +33,22 @@ bool CanusbRecordDevice::open(const ELM327_Info &params)
 bool CanusbRecordDevice::poll(ReceivedFrame &frame)
 {
     CANUSB::CANMsg msg;
-    if (CANUSB::canusb_Read(m_handle, &msg) <= 0)
+    const int32_t read = CANUSB::canusb_Read(m_handle, &msg);
+    if (read <= 0) {
+        m_lost = read == CANUSB::ERROR_CANUSB_NO_DEVICE;
         return false;
+    }
     frame.id = msg.id;
     frame.dlc = msg.len;
     std::memcpy(frame.data, msg.data, sizeof frame.data);
     frame.deviceTimeMs = double(msg.timestamp);
     return true;
+}
+
+QString CanusbRecordDevice::lostText() const
+{
+    return m_lost ? QStringLiteral("機器が正常に動作していません。\r\nアプリケーションを終了します。")
+                  : QString();
 }
 
 std::optional<QString> CanusbRecordDevice::close()

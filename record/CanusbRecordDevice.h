@@ -17,6 +17,7 @@ public:
     double wrapMs() const override { return kWrapMs; }
     bool open(const ELM327_Info &params) override;
     bool poll(ReceivedFrame &frame) override;
+    QString lostText() const override;
     bool closesBeforeLastFile() const override { return true; }
     std::optional<QString> close() override;
 
@@ -24,4 +25,5 @@ private:
     CANUSB &m_CAN_u;
     CAN_DB &m_CAN_d;
     int32_t m_handle = 0;
+    bool m_lost = false;
 };

@@ -32,3 +32,20 @@ int FrameBuffer::frameCount() const
                                   [](const RecordFrame &f) { return f.identifier < 1; });
     return int(end - all.begin());
 }
+
+int FrameBuffer::dropFramesWithoutTime()
+{
+    const int count = frameCount();
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const double t = m_frames[size_t(i)].time;
+        if (!(t >= 0 && t <= kMaxTimeMs))   // false for NaN as well
+            continue;
+        if (kept != i)
+            m_frames[size_t(kept)] = m_frames[size_t(i)];
+        ++kept;
+    }
+    for (int i = kept; i < count; ++i)
+        m_frames[size_t(i)] = RecordFrame{};
+    return count - kept;
+}

@@ -46,6 +46,13 @@ public:
     // Slots before the first one whose identifier is below 1: what playback would send.
     int frameCount() const;
 
+    // The latest time a frame may carry, in ms since the recording began: ten years.
+    static constexpr double kMaxTimeMs = 10.0 * 366 * 24 * 3600 * 1000;
+    // Removes the frames whose time is not a number, infinite, negative or later than
+    // kMaxTimeMs: playback would send them at once or wait for them for ever. The frames
+    // after them move up in order. Returns how many were removed.
+    int dropFramesWithoutTime();
+
 private:
     std::unique_ptr<RecordFrame[]> m_frames;
 };

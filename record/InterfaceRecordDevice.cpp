@@ -57,14 +57,22 @@ bool InterfaceRecordDevice::open(const ELM327_Info &params)
 bool InterfaceRecordDevice::poll(ReceivedFrame &frame)
 {
     InterfaceCAN::CAN_MESSAGE msg;
-    if (InterfaceCAN::CanReceiveMessage(m_handle, &msg, 1) != InterfaceCAN::IFCAN_ERROR_SUCCESS)
+    const uint32_t read = InterfaceCAN::CanReceiveMessage(m_handle, &msg, 1);
+    if (read != InterfaceCAN::IFCAN_ERROR_SUCCESS) {
+        m_lost = read == InterfaceCAN::IFCAN_ERROR_DELETED;
         return false;
+    }
     frame.id = msg.ulID;
     // The record keeps the DLC in one byte; a larger report is kept as its largest value.
     frame.dlc = uint8_t(std::min<uint32_t>(msg.ulLength, 0xFF));
     std::memcpy(frame.data, msg.ucData, sizeof frame.data);
     frame.deviceTimeMs = deviceTimeMs(msg.ulTimeStamp);
     return true;
+}
+
+QString InterfaceRecordDevice::lostText() const
+{
+    return m_lost ? QStringLiteral("機器が正常に動作していません。\r\n接続を終了します。") : QString();
 }
 
 std::optional<QString> InterfaceRecordDevice::close()

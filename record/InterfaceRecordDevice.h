@@ -21,6 +21,7 @@ public:
     double wrapMs() const override { return kWrapMs; }
     bool open(const ELM327_Info &params) override;
     bool poll(ReceivedFrame &frame) override;
+    QString lostText() const override;
     bool closesBeforeLastFile() const override { return false; }
     std::optional<QString> close() override;
 
@@ -32,4 +33,5 @@ private:
     InterfaceCAN &m_IfCan_u;
     CAN_DB_Interface &m_IfCan_d;
     int32_t m_handle = -1;
+    bool m_lost = false;
 };

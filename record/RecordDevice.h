@@ -35,6 +35,9 @@ public:
 
     // One frame, without waiting; false when nothing is waiting or the read failed.
     virtual bool poll(ReceivedFrame &frame) = 0;
+    // The message once the device has dropped out (its bus went away): nothing more will
+    // arrive and the run ends. Empty while the device works.
+    virtual QString lostText() const { return QString(); }
 
     // True when the device is closed before the last record file is written.
     virtual bool closesBeforeLastFile() const = 0;

@@ -43,8 +43,10 @@ int32_t LoadRecordFile(const QString &path, ELM327_Info &params, FrameBuffer &bu
 {
     RecordTrailer trailer;
     const int32_t result = readRecordFile(path, params, &buffer, trailer);
-    if (result == 0)
+    if (result == 0) {
+        buffer.dropFramesWithoutTime();
         params.t_LogComment = trailer.comment;
+    }
     return result;
 }
 
@@ -63,6 +65,7 @@ int32_t LoadRecordFileToMemory(const QString &path, const ELM327_Info &params,
             target[0].identifier = 0;
             return result;
         }
+        loaded.dropFramesWithoutTime();
         // 20001 slots in five steps, so the window stays alive while 200 files load.
         constexpr int kStep = 5000;
         for (int first = 0; first < FrameBuffer::kSlots; first += kStep) {

@@ -87,6 +87,12 @@ void RecordLoop::receive(RecordDevice &device, ELM327_Info &params, CAN_ReadDB &
     int emptyPolls = 0;
     while (m_host.RxFlag == 1) {
         if (!device.poll(frame)) {
+            if (const QString lost = device.lostText(); !lost.isEmpty()) {
+                // The frames so far still go to their file at the end of the run.
+                showMessage(lost, MsgIcon::Critical, params.Application_title);
+                m_host.RxFlag = 0;
+                break;
+            }
             m_timeline.noteIdle(m_clock());
             pumpMessages();
             if (++emptyPolls > 1)

@@ -31,7 +31,8 @@ public:
 private:
     bool take(qsizetype n, const char *what);
 
-    const QByteArray &m_data;
+    // Held by value (shared, not copied): a reader built from a temporary stays valid.
+    const QByteArray m_data;
     qsizetype m_offset = 0;
     QString m_error;
     qsizetype m_errorOffset = -1;

@@ -4,8 +4,8 @@
 #include <QHash>
 #include <QObject>
 
+class QIODevice;
 class QTcpServer;
-class QTcpSocket;
 
 // Hosts virtual buses for this process, speaking the wire protocol of Qt's virtualcan
 // plugin, so that processes using the plugin (the simulator, canbusutil) and the driver
@@ -19,11 +19,23 @@ class QTcpSocket;
 //                     "can0:<id>#<flags>#<hex>" a frame on can0
 //   server -> client  "<id>#<flags>#<hex>"      a frame on an interface the client joined,
 //                                               never echoed to its sender
+//
+// Any process on the machine may connect, so nothing a client sends or fails to read
+// makes the host's memory grow without bound: a line longer than any frame closes the
+// client, joins beyond kMaxInterfaces are ignored, lines that are not the protocol are
+// dropped, and a client that stops reading loses the frames meant for it (counted) while
+// more than kMaxUnsentBytes wait for it. The other clients keep every frame.
 class VirtualBusServer final : public QObject
 {
     Q_OBJECT
 
 public:
+    // A frame line of CAN FD with 64 bytes is about 150 characters.
+    static constexpr qsizetype kMaxLineLength = 512;
+    static constexpr qsizetype kMaxInterfaceLength = 64;
+    static constexpr int kMaxInterfaces = 16;
+    static constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
+
     using QObject::QObject;
 
     // Starts serving the port unless it is served already, here or by another process.
@@ -39,11 +51,24 @@ public:
     static void sendLinesAtOnce(QObject *owner);
     bool hosts(quint16 port) const { return m_servers.contains(port); }
 
+    // Serves an open connection as a client; the server owns it from then on. Accepted
+    // sockets come here; any other device works as well.
+    void addClient(QIODevice *client);
+    int clientCount() const { return int(m_clients.size()); }
+    // Frames not delivered because their client had stopped reading.
+    quint64 droppedFrames() const { return m_dropped; }
+    // Lines dropped because they were not the protocol.
+    quint64 droppedLines() const { return m_garbage; }
+
 private:
     void accept(QTcpServer *server);
-    void readLines(QTcpSocket *socket);
-    void forward(QTcpSocket *from, const QByteArray &interface, const QByteArray &frame);
+    void readLines(QIODevice *client);
+    void handleLine(QIODevice *client, QByteArray line);
+    void forward(QIODevice *from, const QByteArray &interface, const QByteArray &frame);
+    void drop(QIODevice *client);
 
     QHash<quint16, QTcpServer *> m_servers;
-    QHash<QTcpSocket *, QByteArrayList> m_joined; // socket -> interfaces it joined
+    QHash<QIODevice *, QByteArrayList> m_clients; // client -> interfaces it joined
+    quint64 m_dropped = 0;
+    quint64 m_garbage = 0;
 };

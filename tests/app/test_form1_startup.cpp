@@ -1,4 +1,6 @@
 #include "Form1.h"
+#include "NotebookRows.h"
+#include "ScopedTmpfs.h"
 #include "Paths.h"
 #include "SettingsFile.h"
 #include "TestHelpers.h"
@@ -7,6 +9,8 @@
 #include "HookGuard.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QTextEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QElapsedTimer>
@@ -198,4 +202,71 @@ TEST_F(Form1Startup, SecondInstanceEndsAtOnceWithoutAWindow)
     EXPECT_EQ(first.state(), QProcess::Running);
     first.terminate();
     first.waitForFinished(5000);
+}
+
+TEST_F(Form1Startup, AHostileNotebookIsSetAsideWithOneMessage)
+{
+    const int port = freeTestPort();
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST5=" + bus(port)).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", "");
+    const QString bin = QCoreApplication::applicationDirPath();
+    ScopedEnv driverDir("CANKESTROVA_DRIVER_DIR", bin.toUtf8());
+    for (const NotebookRow &row : hostileNotebooks()) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir program;
+        ASSERT_TRUE(QFile::link(bin + "/" + vexa::libraryFileName(),
+                                program.path() + "/" + vexa::libraryFileName()));
+        paths::setProgramFolderForTesting(program.path());
+        ASSERT_TRUE(writeNotebook(program.path() + "/lglist.dat", row));
+        messages.messages.clear();
+        QElapsedTimer t;
+        t.start();
+        {
+            Form1 w;
+            ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
+            w.show();
+            QCoreApplication::processEvents();
+            EXPECT_LT(t.elapsed(), 2000);
+            EXPECT_TRUE(w.findChild<QTextEdit *>("RTB_MainView")->document()->isEmpty());
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
+            EXPECT_TRUE(messages.messages[0].text.contains("lglist_refused_"));
+            EXPECT_TRUE(w.close());
+        }
+        // The empty notebook is what the next start finds: no second message.
+        messages.messages.clear();
+        Form1 again;
+        ASSERT_TRUE(again.Form_Load());
+        EXPECT_TRUE(messages.messages.empty());
+        EXPECT_EQ(QDir(program.path()).entryList({"lglist_refused_*.dat"}).size(), 1);
+        vexa::unbindForTesting();
+    }
+}
+
+TEST_F(Form1Startup, ASettingsFolderThatTurnedReadOnlyKeepsTheOldFileAndSaysSo)
+{
+    ScopedTmpfs fs(settings.path(), "size=1m");
+    if (!fs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST6=" + bus(freeTestPort())).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", "");
+    {
+        Form1 w;
+        ASSERT_TRUE(w.Form_Load());
+        w.device.t_bitRate = 5;
+        ASSERT_TRUE(w.close());
+    }
+    const QByteArray before = readAll(settingsFilePath());
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_TRUE(fs.remount("ro"));
+    messages.messages.clear();
+    Form1 w;
+    ASSERT_TRUE(w.Form_Load());
+    w.device.t_bitRate = 1;
+    EXPECT_TRUE(w.close());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(messages.messages[0].text.contains(settingsFilePath()));
+    EXPECT_EQ(readAll(settingsFilePath()), before);
+    QFile::remove(paths::join(paths::programFolder(), "lglist.dat"));
 }

@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -202,4 +204,30 @@ TEST_F(MemoryLoadTest, AMissingFileLeavesTheRowEmpty)
     fill(memory.row(5));
     EXPECT_EQ(LoadRecordFileToMemory(dir.filePath("gone.dat"), params, comments, memory, 5), -1);
     EXPECT_EQ(memory.row(5)[0].identifier, 0);
+}
+
+// ---- Times playback cannot keep
+
+TEST_F(MemoryLoadTest, FramesWithoutAUsableTimeAreNotPlayed)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double times[] = {0, nan, 10, -5, inf, 20, 1e300, -inf, -0.0, 30,
+                            FrameBuffer::kMaxTimeMs, FrameBuffer::kMaxTimeMs * 1.001};
+    QByteArray frames;
+    for (size_t i = 0; i < std::size(times); ++i)
+        frames += fixture::frame(int32_t(0x100 + i), times[i], 8, "\x01");
+    const QString path = dir.filePath("t.dat");
+    writeAll(path, fixture::frameArea(frames) + fixture::trailer());
+
+    FrameBuffer buffer;
+    ASSERT_EQ(LoadRecordFile(path, params, buffer), 0);
+    ASSERT_EQ(LoadRecordFileToMemory(path, params, comments, memory, 3), 0);
+    const int kept[] = {0, 2, 5, 8, 9, 10};
+    ASSERT_EQ(buffer.frameCount(), int(std::size(kept)));
+    for (size_t k = 0; k < std::size(kept); ++k) {
+        EXPECT_EQ(buffer[int(k)].identifier, 0x100 + kept[k]);
+        EXPECT_EQ(memory.row(3)[k], buffer[int(k)]);
+    }
+    EXPECT_EQ(memory.row(3)[std::size(kept)].identifier, 0);
 }

@@ -7,11 +7,15 @@
 #include "RecordLoop.h"
 #include "RecordingHelpers.h"
 #include "HookGuard.h"
+#include "ScopedTmpfs.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -451,3 +455,91 @@ TEST_F(RecordLoopTest, ExistingFilesAreNeverOverwritten)
 }
 
 } // namespace
+
+// ---- Real file-system faults: a tmpfs of the test's own as the record folder's disk
+
+namespace {
+
+struct DiskFaultRow
+{
+    const char *name;
+    std::function<bool(ScopedTmpfs &, const QString &records)> breakIt;
+    std::function<bool(ScopedTmpfs &, const QString &records)> mendIt;
+    bool toDesktop = false;   // a missing record folder sends the files to the desktop
+};
+
+[[maybe_unused]] void PrintTo(const DiskFaultRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+const DiskFaultRow kDiskFaults[] = {
+    {"DiskFull", [](ScopedTmpfs &fs, const QString &) { return fs.fill(); },
+     [](ScopedTmpfs &fs, const QString &) { return fs.unfill(); }},
+    {"FolderRemoved",
+     [](ScopedTmpfs &, const QString &r) { return QDir().rename(r, r + ".away"); },
+     [](ScopedTmpfs &, const QString &r) { return QDir().rename(r + ".away", r); }, true},
+    {"DiskReadOnly", [](ScopedTmpfs &fs, const QString &) { return fs.remount("ro"); },
+     [](ScopedTmpfs &fs, const QString &) { return fs.remount("rw"); }},
+};
+
+class DiskFault : public WriteFailure, public ::testing::WithParamInterface<DiskFaultRow>
+{
+};
+
+std::string diskFaultName(const ::testing::TestParamInfo<DiskFaultRow> &info)
+{
+    return info.param.name;
+}
+
+} // namespace
+
+// Recording goes on through the fault: the buffer that could not be written is counted and
+// reported, the file written before stays intact, and files are written again once the
+// disk is back.
+TEST_P(DiskFault, RecordingGoesOnAndWritesAgainWhenTheDiskIsBack)
+{
+    ScopedTmpfs fs(folder.filePath("disk"), "size=4m");
+    if (!fs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    const QString records = folder.filePath("disk/records");
+    ASSERT_TRUE(QDir().mkpath(records));
+    params.t_LogSaveFilePath_mode = 2;
+    params.t_LogSaveFilePath = records;
+    const DiskFaultRow &row = GetParam();
+
+    bool broken = false, mended = false;
+    QString statusWhileBroken;
+    stream(20001);
+    device.action([&] { broken = row.breakIt(fs, records); });
+    stream(20001, 20001);
+    device.action([&] { statusWhileBroken = host.status[1]; });
+    device.action([&] { mended = row.mendIt(fs, records); });
+    stream(500, 40002);
+    run();
+    ASSERT_TRUE(broken && mended);
+
+    if (row.toDesktop) {
+        EXPECT_EQ(loop.unsavedFrameCount(), 0);
+        EXPECT_TRUE(messages.messages.empty());
+        ASSERT_EQ(readRecordedFolder(records).size(), 1u);
+        EXPECT_EQ(readRecordedFolder(records)[0].frames.back().data, bytes(20000));
+        const auto moved = desktopFiles();
+        ASSERT_EQ(moved.size(), 2u);
+        EXPECT_EQ(moved[0].frames.front().data, bytes(20001));
+        EXPECT_EQ(moved[1].frames.size(), 500u);
+        return;
+    }
+    EXPECT_EQ(statusWhileBroken, RecordLoop::unsavedStatusText(20001));
+    EXPECT_EQ(loop.unsavedFrameCount(), 20001);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.contains("保存されなかったフレーム：20001"));
+    const auto written = readRecordedFolder(records);
+    ASSERT_EQ(written.size(), 2u);
+    ASSERT_EQ(written[0].frames.size(), 20001u);
+    EXPECT_EQ(written[0].frames.back().data, bytes(20000)) << "the file before is intact";
+    ASSERT_EQ(written[1].frames.size(), 500u);
+    EXPECT_EQ(written[1].frames.front().data, bytes(40002));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DiskFault, ::testing::ValuesIn(kDiskFaults), diskFaultName);

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QThread>
+
+#include <csignal>
 #include <cmath>
 #include <map>
 #include <string>
@@ -377,3 +381,47 @@ TEST_F(RecordWindow, CanusbRefusesARateIndexOutsideTheList)
 }
 
 } // namespace
+
+// The process hosting the bus dies in the middle of a recording: the run ends by itself with
+// the device's message, and the frames received until then are in a record file.
+class BusHostKilled : public RecordWindow, public ::testing::WithParamInterface<Vendor>
+{
+};
+
+TEST_P(BusHostKilled, EndsTheRunWithTheFramesSoFar)
+{
+    {
+        const Vendor vendor = GetParam();
+        const int busPort = freeTestPort();
+        CansimRun busHost;
+        ASSERT_TRUE(busHost.start({"--interface", busUrl(busPort), "--mode", "host"},
+                                  work.filePath(QStringLiteral("host%1").arg(busPort))))
+            << busHost.errors().toStdString() << busHost.output().toStdString();
+        ASSERT_TRUE(bringUp(vendor, busPort));
+        messages.messages.clear();
+        CansimRun sender;
+        QElapsedTimer sending;
+        const bool endedByItself = record(
+            [&] {
+                sender.start({"--interface", busUrl(busPort), "--mode", "flood", "--count",
+                              "1000000", "--rate", "2000"});
+                sending.start();
+            },
+            [&] {
+                if (sending.elapsed() > 500 && busHost.isRunning())
+                    ::kill(pid_t(busHost.processId()), SIGKILL);
+                return false;
+            },
+            20000);
+        EXPECT_TRUE(endedByItself) << "the run had to be stopped";
+        EXPECT_TRUE(busHost.waitForExit(5000));
+        EXPECT_NE(w->RxFlag, 1);
+        EXPECT_FALSE(messages.messages.empty()) << "no device message";
+        const auto files = readRecordedFolder(records.path());
+        ASSERT_FALSE(files.empty());
+        EXPECT_GT(files.back().frames.size(), 100u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Vendors, BusHostKilled, ::testing::Values(Vendor::Canusb, Vendor::Board),
+                         [](const auto &info) { return std::string(vendorName(info.param)); });

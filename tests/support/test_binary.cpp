@@ -2,6 +2,8 @@
 #include "BinaryWriter.h"
 #include "Currency.h"
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 TEST(BinaryReader, ReadsLittleEndianValues)
@@ -60,4 +62,19 @@ TEST(Currency, RoundsToFourDecimals)
     EXPECT_EQ(Currency::fromDouble(-2.5).toDouble(), -2.5);
     EXPECT_EQ(Currency::fromDouble(4294967295.0).toDouble(), 4294967295.0);
     EXPECT_EQ(Currency::fromDouble(std::nan("")).scaled(), 0);
+}
+
+TEST(Currency, ValuesBeyondTheRangeStopAtItsEnds)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double v : {1e300, inf, 922337203685477.6, 1e15})
+        EXPECT_EQ(Currency::fromDouble(v).scaled(), INT64_MAX) << v;
+    for (double v : {-1e300, -inf, -1e15})
+        EXPECT_EQ(Currency::fromDouble(v).scaled(), INT64_MIN) << v;
+    const Currency top = Currency::fromScaled(INT64_MAX), bottom = Currency::fromScaled(INT64_MIN);
+    EXPECT_EQ((top - bottom).scaled(), INT64_MAX);
+    EXPECT_EQ((bottom - top).scaled(), INT64_MIN);
+    EXPECT_EQ((top + top).scaled(), INT64_MAX);
+    EXPECT_EQ((bottom + bottom).scaled(), INT64_MIN);
+    EXPECT_EQ((top - Currency::fromScaled(1)).scaled(), INT64_MAX - 1);
 }

@@ -346,6 +346,9 @@ void CAN_PlayDB::waitingPass(const RecordFrame *next, double skipOffset)
     }
     pumpMessages();
     if (m_timed) {
+        // A pause clicked just now stops what has not left at once, not a pass later.
+        if (Pause_ON_Flag == 1 && !m_handOff.empty())
+            takeBackHandOffs();
         enterHandedOffSent();
         restTimed(next, skipOffset);
         return;
@@ -470,7 +473,7 @@ void CAN_PlayDB::enterHandedOffSent()
         return;
     const uint32_t sent = m_device->timedSent();
     while (const auto frame = m_handOff.takeSent(sent))
-        enterSentFrame(*m_rx, frame->message, std::min(frame->dueMs, vx_millisecond));
+        enterSentFrame(*m_rx, frame->message, frame->dueMs);
 }
 
 void CAN_PlayDB::takeBackHandOffs()

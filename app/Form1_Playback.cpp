@@ -24,6 +24,7 @@ void Form1::Bt_Connect_Click()
 
     SetButtonStates(2, 0, 1, 1, 0, 0, 0, m_ButtonState[Repeat]);
     lockWindow();
+    CanPlay.resetRunState();
     CanPlay.PlayMode = 1;
     m_view.Param_ALL_Clear();
     m_view.DisableID_Status_Buffer = PlayExclusionText(device);
@@ -39,6 +40,9 @@ void Form1::Bt_Connect_Click()
         RTB_MainView->setSyncBudgetMs(kPlayingSyncBudgetMs);
         CanPlay.FilePlayMain(*this, device, Rx_CANDATA, CAN_u, CAN_d, IfCan_u, IfCan_d);
         RTB_MainView->setSyncBudgetMs(0);
+        // Before any handler can run: a snapshot, a copy or closing the window must find
+        // every line current and coloured.
+        RTB_MainView->finishLiveTable();
         setStatusText(0, QString());
         setStatusText(1, QString());
     }

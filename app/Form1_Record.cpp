@@ -49,6 +49,10 @@ void Form1::Bt_Rec_Click()
     TB_Status[0]->setFocus();
     device.t_LogComment = recordComment(TB_Comment->text());
 
+    // The monitor reads the playback object's pause and clock state in every mode: what
+    // the last playback left (a pause still on, its summed pause time) must not reach
+    // this run, or the table would stand still and silence would be greyed late.
+    CanPlay.resetRunState();
     CanPlay.PlayMode = 2;
     m_view.Param_ALL_Clear();
     RxFlag = 1;
@@ -67,6 +71,9 @@ void Form1::Bt_Rec_Click()
             m_recDB.Open_InterfaceCAN(device, Rx_CANDATA, IfCan_u, IfCan_d);
     }
     RxFlag = 0;
+    // Before any handler can run: a snapshot, a copy or closing the window must find every
+    // line current and coloured.
+    RTB_MainView->finishLiveTable();
     m_view.DisableID_Status_Buffer.clear();
     CanPlay.PlayMode = 0;
     unlockWindow();

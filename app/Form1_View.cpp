@@ -137,7 +137,9 @@ void Form1::updateViewMenu()
     const QMimeData *clip = QApplication::clipboard()->mimeData();
     menu_View_All_Copy->setEnabled(!RTB_MainView->document()->isEmpty());
     menu_View_Ctrl_Z->setEnabled(RTB_MainView->document()->isUndoAvailable());
-    menu_View_Ctrl_V->setEnabled(clip && (clip->hasText() || clip->hasHtml()));
+    // Text on the clipboard, not markup alone: a copied picture comes with markup that
+    // only refers to it, and the notebook has nothing to show for it.
+    menu_View_Ctrl_V->setEnabled(clip && clip->hasText());
     menu_View_Date->setEnabled(true);
 }
 

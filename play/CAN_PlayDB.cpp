@@ -127,6 +127,7 @@ void CAN_PlayDB::loadFirstData(RunHost &host, ELM327_Info &params)
     if (FolderPlayMode_FN_Count < 1)
         return;
     LoadRecordFile(folderFilePath(FolderPlayMode_FN_Count_Now), params, m_ch1);
+    noteFileTaken(1);
     if (FolderPlayMode_FN_Count > 1) {
         // The second file comes into buffer 2 through the main window's preload timer,
         // as every later one does.
@@ -207,17 +208,17 @@ void CAN_PlayDB::endOfBuffer(RunHost &host, PlayDevice &device)
         waitingPass();
     if (host.RxFlag != 1)
         return;
-    if (FolderPlayMode_FN_Count_Now == 0)
+    const int nextChannel = PlayDAT_Select_ch == 1 ? 2 : 1;
+    if (beginsCycle(nextChannel))
         startNewCycle();
-    const FrameBuffer &next = PlayDAT_Select_ch == 1 ? m_ch2 : m_ch1;
+    const FrameBuffer &next = nextChannel == 2 ? m_ch2 : m_ch1;
     if (next[0].identifier < 1 || FolderPlayMode_FN_Count <= FolderPlayMode_FN_Count_Now)
         host.RxFlag = 0;
     else
         device.fill(next[0]);
-    PlayDAT_Select_ch = PlayDAT_Select_ch == 1 ? 2 : 1;
+    PlayDAT_Select_ch = nextChannel;
     ++FolderPlayMode_FN_Count_Now;
-    if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count && t_RecPlay_PlayMode_Repeat == 1)
-        FolderPlayMode_FN_Count_Now = 0;
+    wrapFolderIndex();
     Resuest_Timer_File_REC_Play_Enabled = 1;
 }
 
@@ -240,6 +241,8 @@ void CAN_PlayDB::resetRunState()
     m_timed = false;
     m_device = nullptr;
     m_rx = nullptr;
+    m_wrapPending = false;
+    m_beginsCycle[0] = m_beginsCycle[1] = false;
 }
 
 bool CAN_PlayDB::openDevice(RunHost &host, PlayDevice &device)
@@ -499,7 +502,7 @@ void CAN_PlayDB::enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message, doub
 {
     if (!message.isTableId())
         return;
-    const double playing = atMs - Pause_ON_offset_time;
+    const double playing = std::floor(atMs - Pause_ON_offset_time);
     rx.updateFrame(int16_t(message.id), message.dlc, playing, Currency::fromDouble(playing),
                    message.data);
 }
@@ -510,6 +513,25 @@ void CAN_PlayDB::startNewCycle()
         vx_millisecond_Repeat_MAX = vx_millisecond - vx_start_time - Pause_ON_offset_time2;
     vx_millisecond_Repeat = vx_millisecond;
     Pause_ON_offset_time2 = 0;
+}
+
+void CAN_PlayDB::wrapFolderIndex()
+{
+    if (FolderPlayMode_FN_Count_Now != FolderPlayMode_FN_Count || t_RecPlay_PlayMode_Repeat != 1)
+        return;
+    FolderPlayMode_FN_Count_Now = 0;
+    m_wrapPending = true;
+}
+
+void CAN_PlayDB::noteFileTaken(int channel)
+{
+    m_beginsCycle[channel == 2 ? 1 : 0] = m_wrapPending;
+    m_wrapPending = false;
+}
+
+bool CAN_PlayDB::beginsCycle(int channel) const
+{
+    return m_beginsCycle[channel == 2 ? 1 : 0];
 }
 
 bool CAN_PlayDB::preloadSettled(RunHost &host)
@@ -584,13 +606,9 @@ QString CAN_PlayDB::folderFilePath(int32_t index) const
 
 void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)
 {
-    FrameBuffer &idle = PlayDAT_Select_ch != 1 ? m_ch1 : m_ch2;
-    const auto wrap = [this] {
-        if (FolderPlayMode_FN_Count_Now == FolderPlayMode_FN_Count
-            && t_RecPlay_PlayMode_Repeat == 1)
-            FolderPlayMode_FN_Count_Now = 0;
-    };
-    wrap();
+    const int idleChannel = PlayDAT_Select_ch != 1 ? 1 : 2;
+    FrameBuffer &idle = idleChannel == 1 ? m_ch1 : m_ch2;
+    wrapFolderIndex();
     // A file that has gone, cannot be read or holds no frames is passed over like one of
     // another program; trying each at most once keeps a folder gone bad under a repeating
     // run from holding the preload.
@@ -600,11 +618,13 @@ void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)
          ++tried) {
         const QString path = folderFilePath(FolderPlayMode_FN_Count_Now);
         const int32_t result = LoadRecordFile(path, params, idle);
-        if (result == 0 && idle[0].identifier >= 1)
+        if (result == 0 && idle[0].identifier >= 1) {
+            noteFileTaken(idleChannel);
             return;
+        }
         idle[0].identifier = 0;
         ++FolderPlayMode_FN_Count_Now;
-        wrap();
+        wrapFolderIndex();
         pumpMessages();
     }
 }

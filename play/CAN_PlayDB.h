@@ -117,7 +117,7 @@ public:
     // kMaxRestMs instead of spinning; the last kSpinMarginMs before a record is due are
     // always spun. A sleeping thread can wake late by a millisecond or more (on a virtual
     // machine, the idle processor itself is descheduled), so dense traffic is spun
-    // throughout, as the original loop did, and only sparse traffic and pauses save the core.
+    // throughout and only sparse traffic and pauses save the core.
     //
     // When the driver sends at due times, the window thread does not spin at all: a pass
     // enters what the driver has sent into the per-ID table, takes back what it has not
@@ -137,7 +137,10 @@ public:
     // gone back within the buffer, or has stopped.
     bool handOffsSettled(RunHost &host);
     // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
-    // outside 1 … 0x7FF have no entry. atMs is the clock reading it was sent at.
+    // outside 1 … 0x7FF have no entry. atMs is the clock reading it was sent at; the
+    // entry's time is the playing time in whole milliseconds, as the program's millisecond
+    // clock reads, so the table's cycle times look as they do in a recording; the finer
+    // clock only schedules.
     void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message, double atMs) const;
     // True while the run hands frames to a driver that sends them at their due times.
     bool sendsTimed() const { return m_timed; }
@@ -147,6 +150,15 @@ public:
     // True when no preload is waiting to be run or running, so the idle buffer holds what
     // the last switch asked for.
     bool preloadSettled(RunHost &host);
+    // With repeat on, the folder index goes back to the first name once it has passed the
+    // last. The wrap is remembered, and the next file taken into a buffer begins a new
+    // cycle: the index alone cannot tell, since the file taken may be a later one when the
+    // first names can no longer be played.
+    void wrapFolderIndex();
+    // A file was taken into buffer 1 or 2 (at the start or by a preload).
+    void noteFileTaken(int channel);
+    // Whether the file in buffer 1 or 2 begins a new cycle when the run switches to it.
+    bool beginsCycle(int channel) const;
     // Closes the device, stops both timers, RxFlag = 0.
     void endRun(RunHost &host, PlayDevice &device);
 
@@ -204,4 +216,6 @@ private:
     CAN_ReadDB *m_rx = nullptr;
     PlayHandOff m_handOff;
     uint32_t m_takeBacks = 0;
+    bool m_wrapPending = false;
+    bool m_beginsCycle[2] = {false, false};
 };

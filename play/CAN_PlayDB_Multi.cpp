@@ -55,7 +55,9 @@ void CAN_PlayDB_Multi::advanceKept(int32_t &count, Frames frames, const ELM327_I
     while (count <= FrameBuffer::kLastIndex && frames[size_t(count)].identifier >= 1
            && IsPlayExcludedID(frames[size_t(count)].identifier, params) == 1) {
         ++count;
-        if (count % 1000 != 0)
+        // A long run of excluded frames is passed over at once; the window system gets a
+        // turn after every 1000th, enough for Disconnect and Pause.
+        if (count % 1000 == 0)
             pumpMessages();
     }
     if (count > FrameBuffer::kLastIndex)
@@ -139,14 +141,13 @@ bool CAN_PlayDB_Multi::loadFirstFolderFile(RunHost &host, ELM327_Info &params, C
     }
     if (!accepted)
         return false;
+    caller.noteFileTaken(1);
     caller.PlayDAT_count = PlayDAT_StartIndex;
 
     if (caller.FolderPlayMode_FN_Count > 1) {
         // The file after the accepted one comes into buffer 2 through the preload timer.
         ++caller.FolderPlayMode_FN_Count_Now;
-        if (caller.FolderPlayMode_FN_Count_Now == caller.FolderPlayMode_FN_Count
-            && caller.t_RecPlay_PlayMode_Repeat == 1)
-            caller.FolderPlayMode_FN_Count_Now = 0;
+        caller.wrapFolderIndex();
         host.setTimerFileRecPlayEnabled(true);
         while (host.RxFlag == 1 && host.timerFileRecPlayEnabled())
             pumpMessages();
@@ -223,11 +224,11 @@ void CAN_PlayDB_Multi::endOfBuffer(RunHost &host, const ELM327_Info &params, Pla
         caller.waitingPass();
     if (host.RxFlag != 1)
         return;
-    if (caller.FolderPlayMode_FN_Count_Now == 0) {
+    const int nextChannel = active == 1 ? 2 : 1;
+    if (caller.beginsCycle(nextChannel)) {
         caller.startNewCycle();
         SkipTime_Offset = 0;
     }
-    const int nextChannel = active == 1 ? 2 : 1;
     const FrameBuffer &next = buffer(nextChannel);
     caller.PlayDAT_count = m_startIndex[nextChannel - 1];
     if (next[0].identifier < 1
@@ -239,9 +240,7 @@ void CAN_PlayDB_Multi::endOfBuffer(RunHost &host, const ELM327_Info &params, Pla
     }
     caller.PlayDAT_Select_ch = nextChannel;
     ++caller.FolderPlayMode_FN_Count_Now;
-    if (caller.FolderPlayMode_FN_Count_Now == caller.FolderPlayMode_FN_Count
-        && caller.t_RecPlay_PlayMode_Repeat == 1)
-        caller.FolderPlayMode_FN_Count_Now = 0;
+    caller.wrapFolderIndex();
     caller.Resuest_Timer_File_REC_Play_Enabled = 1;
 }
 
@@ -251,12 +250,7 @@ void CAN_PlayDB_Multi::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &pa
                                                   CAN_PlayDB &caller)
 {
     const int idle = caller.PlayDAT_Select_ch != 1 ? 1 : 2;
-    const auto wrap = [&caller] {
-        if (caller.FolderPlayMode_FN_Count_Now == caller.FolderPlayMode_FN_Count
-            && caller.t_RecPlay_PlayMode_Repeat == 1)
-            caller.FolderPlayMode_FN_Count_Now = 0;
-    };
-    wrap();
+    caller.wrapFolderIndex();
     // Each listed file is tried at most once, so a folder whose files have all gone bad
     // under a repeating run cannot hold the preload; the idle buffer then reads as empty
     // and the switch ends the run.
@@ -264,10 +258,12 @@ void CAN_PlayDB_Multi::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &pa
                             && caller.FolderPlayMode_FN_Count_Now >= 0
                             && caller.FolderPlayMode_FN_Count_Now < caller.FolderPlayMode_FN_Count;
          ++tried) {
-        if (loadKept(host, params, folderFilePath(caller, caller.FolderPlayMode_FN_Count_Now), idle))
+        if (loadKept(host, params, folderFilePath(caller, caller.FolderPlayMode_FN_Count_Now), idle)) {
+            caller.noteFileTaken(idle);
             return;
+        }
         ++caller.FolderPlayMode_FN_Count_Now;
-        wrap();
+        caller.wrapFolderIndex();
         pumpMessages();
     }
 }

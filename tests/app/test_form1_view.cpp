@@ -6,12 +6,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QImage>
 #include <QMenu>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 QDateTime at(int y, int mo, int d, int h, int mi)
@@ -120,3 +123,61 @@ TEST(Form1View, MenuStatesFollowTheSelection)
     action(w, "menu_View_Ctrl_V")->trigger();
     EXPECT_EQ(w.mainView()->toPlainText(), "abc");
 }
+
+// Paste is offered when the clipboard holds text; rich text that comes with it is pasted
+// formatted. An image, also one with markup that only refers to it, is not offered.
+struct ClipRow
+{
+    const char *name;
+    std::function<void(QMimeData &)> fill;
+    bool offered;
+    const char *after;   // the view's text after Paste over "abc" with the cursor at 3
+};
+
+void PrintTo(const ClipRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class Form1Paste : public ::testing::TestWithParam<ClipRow>
+{
+};
+
+TEST_P(Form1Paste, FollowsWhatTheClipboardHolds)
+{
+    const ClipRow &row = GetParam();
+    Form1 w;
+    auto *data = new QMimeData;
+    row.fill(*data);
+    QApplication::clipboard()->setMimeData(data);
+    w.mainView()->setPlainText("abc");
+    QTextCursor c(w.mainView()->document());
+    c.setPosition(3);
+    w.mainView()->setTextCursor(c);
+    w.findChild<QMenu *>("menu_View")->aboutToShow();
+    EXPECT_EQ(action(w, "menu_View_Ctrl_V")->isEnabled(), row.offered);
+    action(w, "menu_View_Ctrl_V")->trigger();
+    EXPECT_EQ(w.mainView()->toPlainText(), QString::fromUtf8(row.after));
+    QApplication::clipboard()->clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Form1Paste,
+    ::testing::Values(
+        ClipRow{"ImageOnly", [](QMimeData &d) { d.setImageData(QImage(4, 4, QImage::Format_RGB32)); },
+                false, "abc"},
+        // A browser's copy of an image: the picture and markup that only refers to it.
+        ClipRow{"ImageWithItsMarkup",
+                [](QMimeData &d) {
+                    d.setImageData(QImage(4, 4, QImage::Format_RGB32));
+                    d.setHtml("<img src=\"https://example.org/x.png\">");
+                },
+                false, "abc"},
+        ClipRow{"PlainText", [](QMimeData &d) { d.setText("xyz"); }, true, "abcxyz"},
+        ClipRow{"RichTextWithText",
+                [](QMimeData &d) {
+                    d.setHtml("<b>xyz</b>");
+                    d.setText("xyz");
+                },
+                true, "abcxyz"}),
+    [](const auto &info) { return std::string(info.param.name); });

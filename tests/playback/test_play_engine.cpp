@@ -540,6 +540,9 @@ TEST(PlayEngine, SentFramesAreEnteredAsReceivedOnesAndCheckedIdsAreNotSent)
     // The playing time of the last send, on the clock the monitor reads.
     EXPECT_NEAR(run.rx.CAN11_ReadTime_old(0x120), run.rx.CAN11_ReceivedTime(0x120).toDouble(),
                 0.001);
+    // Whole milliseconds, as in a recording: the monitor shows "300ms", not "300.0123ms".
+    EXPECT_EQ(run.rx.CAN11_ReceivedTime(0x120).scaled() % 10000, 0);
+    EXPECT_EQ(run.rx.CAN11_ReceivedTime_old(0x120).scaled() % 10000, 0);
 
     std::vector<Seen> seen = listener.stop();
     ASSERT_GE(seen.size(), 2u);

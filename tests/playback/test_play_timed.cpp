@@ -70,8 +70,9 @@ TEST_P(TimedVendor, FramesLeaveInOrderAtTheirDueTimesAndAreEnteredAtThem)
     for (size_t i = file.size() - 3; i < file.size(); ++i) {
         const int16_t id = int16_t(file[i].identifier);
         EXPECT_EQ(run.rx.CAN11_Data2(id), file[i].data[1]);
-        EXPECT_NEAR(run.rx.CAN11_ReceivedTime(id).toDouble() - (origin - run.play.Pause_ON_offset_time),
-                    file[i].time, 0.001);
+        // In whole milliseconds, as the program's millisecond clock reads.
+        EXPECT_EQ(run.rx.CAN11_ReceivedTime(id).toDouble(),
+                  std::floor(origin - run.play.Pause_ON_offset_time + file[i].time));
     }
 }
 

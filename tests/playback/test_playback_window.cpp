@@ -1,6 +1,7 @@
 // Playback from the main window, headless on a private virtual bus: the target chosen as
 // the user chooses it, Connect clicked, and another node listening to what goes out.
 #include "WindowRun.h"
+#include "free_port.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -236,6 +237,110 @@ INSTANTIATE_TEST_SUITE_P(
                       PauseRow{"InterfaceResumedByPause", 26338, 2, "Bt_Pause"},
                       PauseRow{"InterfaceResumedByConnect", 26339, 2, "Bt_Connect"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A paused playback ended by Disconnect, then a recording with traffic on the bus: the
+// recording starts from a clean run state, so its table keeps ticking and an identifier
+// that falls silent is greyed on time, not the pause's length late.
+TEST_F(PlaybackWindow, ARecordingAfterAPausedPlaybackTicksAndGreysSilenceOnTime)
+{
+    ASSERT_TRUE(writeRecord(files.filePath("p.dat"), series(50, 0, 200, {0x2F0})));
+    const int port = freeTestPort();
+    BusHost bus;
+    ASSERT_TRUE(bus.start(port));
+    ASSERT_TRUE(bringUp(port, 1));
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("p.dat"), w->device);
+    QElapsedTimer paused;
+    ASSERT_TRUE(play([&] {
+        if (!paused.isValid() && w->CanPlay.PlayDAT_count >= 2) {
+            click("Bt_Pause");
+            paused.start();
+        } else if (paused.isValid() && paused.elapsed() >= 1500) {
+            w->Bt_Disconnect_Click();
+        }
+    }));
+    ASSERT_TRUE(paused.isValid());
+
+    // 0x321 every 20 ms for 0.8 s, then silent; 0x322 every 100 ms with a counter.
+    QStringList lines;
+    int last = 0;
+    const auto at = [&](int t, const QString &frame) {
+        lines << QString::number(t - last) + QLatin1Char(' ') + frame;
+        last = t;
+    };
+    for (int t = 0; t < 4000; t += 20) {
+        if (t < 800)
+            at(t, QStringLiteral("321 1 11"));
+        if (t % 100 == 0)
+            at(t, QStringLiteral("322 1 %1").arg(t / 100, 0, 16));
+    }
+    OtherNode node;
+    ASSERT_TRUE(node.start(port, lines, 800));
+    w->device.t_LogSave_Enable = 1;
+    w->device.t_LogSaveFilePath_mode = 2;
+    w->device.t_LogSaveFilePath = files.path();
+    QElapsedTimer recording;
+    double greyAt = -1;
+    int seconds = 0;
+    QTimer probe;
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (w->RxFlag != 1)
+            return;
+        if (!recording.isValid())
+            recording.start();
+        const QString status = text("TB_Status_0");
+        if (status.startsWith(QStringLiteral("●録画中　")))
+            seconds = std::max(seconds, status.mid(5).section('[', 0, 0).toInt());
+        if (greyAt < 0 && w->rxData().CAN11_BlackoutON(0x321) == 1)
+            greyAt = vexa::vx_timeGetTime();
+        if (recording.elapsed() > 4500)
+            w->Bt_Disconnect_Click();
+    });
+    probe.start();
+    w->Bt_Rec_Click();
+    probe.stop();
+    EXPECT_GE(seconds, 3) << "the status line stood still";
+    EXPECT_TRUE(w->mainView()->toPlainText().contains(QStringLiteral("\n322  1   ")))
+        << "the table stood still";
+    ASSERT_GT(greyAt, 0) << "0x321 never greyed";
+    // Silent after 3.5 cycles (70 ms); a tick and the probe add a little.
+    EXPECT_LT(greyAt - w->rxData().CAN11_ReadTime_old(0x321), 500);
+}
+
+// The table is finished when the run's loop returns: a snapshot taken before the window
+// system has had a turn holds every line, also those out of view, with its colours.
+TEST_F(PlaybackWindow, ASnapshotRightAfterTheRunHoldsTheWholeTableWithItsColours)
+{
+    // 100 identifiers, each sent twice with new data, so every line has changed bytes; a
+    // last frame well later, so the last table holds the second data of all 100.
+    std::vector<RecordFrame> file;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < 100; ++i)
+            file.push_back(frame(0x100 + i, pass * 300 + i, 1, {uint8_t(0xA0 + pass)}));
+    file.push_back(frame(0x7FF, 1000, 0, {}));
+    ASSERT_TRUE(writeRecord(files.filePath("t.dat"), file));
+    const int port = freeTestPort();
+    BusHost bus;
+    ASSERT_TRUE(bus.start(port));
+    ASSERT_TRUE(bringUp(port, 1));
+    w->resize(800, 500);
+    w->show();
+    w->device.t_SaveFormat = 1;
+    w->device.t_SaveFilePath_mode = 2;
+    w->device.t_SaveFilePath = files.path();
+    w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("t.dat"), w->device);
+    ASSERT_TRUE(play());
+    w->Bt_SaveFile_Click();
+    const QStringList saved = QDir(files.path()).entryList({"MC*.rtf"});
+    ASSERT_EQ(saved.size(), 1);
+    const QByteArray rtf = readAll(files.filePath(saved[0]));
+    // Each line with its newest byte in the change colour, red: colour 1 of the table.
+    EXPECT_TRUE(rtf.contains("{\\colortbl;\\red255\\green0\\blue0;"));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_TRUE(rtf.contains("{ " + QByteArray::number(0x100 + i, 16).toUpper()
+                                 + "  1   }{\\cf1 A1}"))
+            << std::hex << 0x100 + i;
+}
 
 // Qt's own canbusutil, as a listener that shares no code with this program.
 TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)

@@ -157,7 +157,7 @@ void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
         const FrameBuffer &buffer = channel == 1 ? m_ch1 : m_ch2;
         while (host.RxFlag == 1 && PlayDAT_Select_ch == channel) {
             if (PlayDAT_count < 0 || PlayDAT_count > FrameBuffer::kLastIndex) {
-                if (!handOffsSettled(host))
+                if (!handOffsSettled(host, params))
                     continue;
                 PlayDAT_count = 0;
                 endOfBuffer(host, device);
@@ -171,7 +171,7 @@ void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
             if (!sendDueMessage(host, params, rx, device, buffer[PlayDAT_count]))
                 break;
             advance(buffer, device);
-            if (PlayDAT_count > FrameBuffer::kLastIndex && handOffsSettled(host)) {
+            if (PlayDAT_count > FrameBuffer::kLastIndex && handOffsSettled(host, params)) {
                 PlayDAT_count = 0;
                 endOfBuffer(host, device);
             }
@@ -276,7 +276,7 @@ bool CAN_PlayDB::beginSending(RunHost &host, CAN_ReadDB &rx, PlayDevice &device,
     m_rx = &rx;
     m_timed = device.canSendTimed();
     if (m_timed)
-        m_handOff.restart(device.timedSent());
+        m_handOff.restart(device.timedStatus().sent);
     return true;
 }
 
@@ -470,31 +470,38 @@ bool CAN_PlayDB::handOver(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
     }
 }
 
-void CAN_PlayDB::enterHandedOffSent()
+bool CAN_PlayDB::enterHandedOffSent()
 {
     if (m_handOff.empty())
-        return;
-    const uint32_t sent = m_device->timedSent();
-    while (const auto frame = m_handOff.takeSent(sent))
+        return true;
+    const PlayDevice::TimedStatus status = m_device->timedStatus();
+    while (const auto frame = m_handOff.takeSent(status.sent))
         enterSentFrame(*m_rx, frame->message, frame->dueMs);
+    // Frames neither sent nor waiting: the driver dropped them with the device.
+    return m_handOff.empty() || status.waiting > 0;
 }
 
 void CAN_PlayDB::takeBackHandOffs()
 {
     m_device->cancelTimed();
     enterHandedOffSent();
-    if (const auto first = m_handOff.takeFirstUnsent(m_device->timedSent())) {
+    if (const auto first = m_handOff.takeFirstUnsent(m_device->timedStatus().sent)) {
         PlayDAT_count = first->index;
         m_device->fill(*first->record);
         ++m_takeBacks;
     }
 }
 
-bool CAN_PlayDB::handOffsSettled(RunHost &host)
+bool CAN_PlayDB::handOffsSettled(RunHost &host, const ELM327_Info &params)
 {
     const uint32_t takeBacks = m_takeBacks;
-    while (m_timed && host.RxFlag == 1 && !m_handOff.empty() && takeBacks == m_takeBacks)
+    while (m_timed && host.RxFlag == 1 && !m_handOff.empty() && takeBacks == m_takeBacks) {
         waitingPass();
+        if (!enterHandedOffSent()) {
+            showMessage(m_device->failureText(), MsgIcon::Critical, params.Application_title);
+            host.RxFlag = 0;
+        }
+    }
     return host.RxFlag == 1 && takeBacks == m_takeBacks;
 }
 
@@ -553,7 +560,7 @@ void CAN_PlayDB::endRun(RunHost &host, PlayDevice &device)
     if (m_timed && !m_handOff.empty()) {
         device.cancelTimed();
         enterHandedOffSent();
-        m_handOff.takeFirstUnsent(device.timedSent());
+        m_handOff.takeFirstUnsent(device.timedStatus().sent);
     }
     m_timed = false;
     m_device = nullptr;

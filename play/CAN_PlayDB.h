@@ -135,7 +135,8 @@ public:
     // a switch, a new cycle or the end of the run comes after the last frame, as it does
     // when each frame is sent on its own. False when the run was paused meanwhile and has
     // gone back within the buffer, or has stopped.
-    bool handOffsSettled(RunHost &host);
+    // A device that drops out meanwhile ends the run with its message.
+    bool handOffsSettled(RunHost &host, const ELM327_Info &params);
     // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
     // outside 1 … 0x7FF have no entry. atMs is the clock reading it was sent at; the
     // entry's time is the playing time in whole milliseconds, as the program's millisecond
@@ -185,7 +186,8 @@ private:
     uint64_t driverDueUs(double atMs);
     bool handOver(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device,
                   const RecordFrame &record, double skipOffset);
-    void enterHandedOffSent();
+    // False when frames handed over were neither sent nor still waiting.
+    bool enterHandedOffSent();
     void takeBackHandOffs();
 
     // A pass sleeps at most this long, so the window system still runs 1000 times a second.

@@ -186,7 +186,7 @@ void CAN_PlayDB_Multi::playLoop(RunHost &host, const ELM327_Info &params, CAN_Re
         while (host.RxFlag == 1 && caller.PlayDAT_Select_ch == channel) {
             int32_t &count = caller.PlayDAT_count;
             if (count < 0 || count > FrameBuffer::kLastIndex) {
-                if (caller.handOffsSettled(host))
+                if (caller.handOffsSettled(host, params))
                     endOfBuffer(host, params, device, caller);
                 continue;
             }
@@ -197,7 +197,7 @@ void CAN_PlayDB_Multi::playLoop(RunHost &host, const ELM327_Info &params, CAN_Re
             if (!caller.sendDueMessage(host, params, rx, device, active[count], SkipTime_Offset))
                 break;
             advanceKept(count, active.frames(), params, device);
-            if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host))
+            if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host, params))
                 endOfBuffer(host, params, device, caller);
         }
     }

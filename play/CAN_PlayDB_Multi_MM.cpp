@@ -135,7 +135,7 @@ void CAN_PlayDB_Multi_MM::playLoop(RunHost &host, ELM327_Info &params, CAN_ReadD
            && caller.FolderPlayMode_FN_Count_Now < caller.FolderPlayMode_FN_Count) {
         const auto frames = m_memory->row(caller.FolderPlayMode_FN_Count_Now);
         if (count < 0 || count > FrameBuffer::kLastIndex) {
-            if (caller.handOffsSettled(host))
+            if (caller.handOffsSettled(host, params))
                 endOfSlot(host, params, device, caller);
             continue;
         }
@@ -147,7 +147,7 @@ void CAN_PlayDB_Multi_MM::playLoop(RunHost &host, ELM327_Info &params, CAN_ReadD
                                    SkipTime_Offset))
             break;
         CAN_PlayDB_Multi::advanceKept(count, frames, params, device);
-        if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host))
+        if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host, params))
             endOfSlot(host, params, device, caller);
     }
 }

@@ -120,11 +120,11 @@ void CanusbPlayDevice::cancelTimed()
                          CANUSB::FLUSH_CANCEL_TIMED | CANUSB::FLUSH_DONTWAIT);
 }
 
-uint32_t CanusbPlayDevice::timedSent() const
+PlayDevice::TimedStatus CanusbPlayDevice::timedStatus() const
 {
-    uint32_t sent = 0;
-    CANUSB::canusb_WriteAtStatus(m_adapters.CAN_USB_Handle, &sent, nullptr);
-    return sent;
+    TimedStatus s;
+    CANUSB::canusb_WriteAtStatus(m_adapters.CAN_USB_Handle, &s.sent, &s.waiting);
+    return s;
 }
 
 void CanusbPlayDevice::close()

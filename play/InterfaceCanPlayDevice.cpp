@@ -150,11 +150,11 @@ void InterfaceCanPlayDevice::cancelTimed()
     InterfaceCAN::CanFlushMessageAt(handle());
 }
 
-uint32_t InterfaceCanPlayDevice::timedSent() const
+PlayDevice::TimedStatus InterfaceCanPlayDevice::timedStatus() const
 {
-    uint32_t sent = 0;
-    InterfaceCAN::CanGetMessageAtStatus(handle(), &sent, nullptr);
-    return sent;
+    TimedStatus s;
+    InterfaceCAN::CanGetMessageAtStatus(handle(), &s.sent, &s.waiting);
+    return s;
 }
 
 void InterfaceCanPlayDevice::close()

@@ -22,7 +22,7 @@ public:
     bool canSendTimed() const override;
     SendResult sendAt(uint64_t dueUs) override;
     void cancelTimed() override;
-    uint32_t timedSent() const override;
+    TimedStatus timedStatus() const override;
     void close() override;
     QString bitRateLabel() const override;
     QString failureText() const override;

@@ -61,8 +61,14 @@ public:
     }
     // Drops the timed messages that have not left yet.
     virtual void cancelTimed() {}
-    // Timed messages sent since the device opened (counting on past 2^32 - 1 to 0).
-    virtual uint32_t timedSent() const { return 0; }
+    // Timed messages sent since the device opened (counting on past 2^32 - 1 to 0), and
+    // how many still wait in the driver.
+    struct TimedStatus
+    {
+        uint32_t sent = 0;
+        uint32_t waiting = 0;
+    };
+    virtual TimedStatus timedStatus() const { return {}; }
     // Safe to call whether or not open() succeeded.
     virtual void close() = 0;
 

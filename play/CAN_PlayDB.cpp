@@ -312,12 +312,14 @@ double CAN_PlayDB::dueMs(const RecordFrame &record, double skipOffset) const
 uint64_t CAN_PlayDB::driverDueUs(double atMs)
 {
     const double nowMs = m_clock.now();
-    const auto nowUs = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+    const auto nowNs = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                     std::chrono::steady_clock::now().time_since_epoch())
                                     .count());
-    const double aheadUs = (atMs - nowMs) * 1000.0;
-    // A time already past (or no time at all) means at once.
-    return aheadUs > 0 ? nowUs + uint64_t(aheadUs) : nowUs;
+    const double aheadNs = (atMs - nowMs) * 1.0e6;
+    // A time already past (or no time at all) means at once. Rounded up, so a frame never
+    // leaves before its time on the run's clock.
+    const uint64_t dueNs = aheadNs > 0 ? nowNs + uint64_t(aheadNs) : nowNs;
+    return (dueNs + 999) / 1000;
 }
 
 void CAN_PlayDB::waitingPass(const RecordFrame *next, double skipOffset)

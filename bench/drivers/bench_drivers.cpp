@@ -5,10 +5,10 @@
 #include "FloodSender.h"
 #include "IFCan.h"
 #include "canusbdrv.h"
+#include "free_port.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QTcpServer>
 
 #include <chrono>
 #include <cstdio>
@@ -42,12 +42,6 @@ struct StepResult
     bool ok() const { return received == framesPerStep && lost == 0 && reordered == 0 && keptUp; }
 };
 
-uint16_t freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 void drain(const Poll &poll)
 {
@@ -187,7 +181,7 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
 
-    const std::string bus = "tcp://127.0.0.1:" + std::to_string(freePort()) + "/can0";
+    const std::string bus = "tcp://127.0.0.1:" + std::to_string(freeTestPort()) + "/can0";
     setenv("CANUSB_ADAPTERS", ("BENCH001=virtualcan:" + bus).c_str(), 1);
     setenv("IFCAN_PORTS", ("1=virtualcan:" + bus).c_str(), 1);
     std::printf("bus %s, %u frames per step\n", bus.c_str(), framesPerStep);

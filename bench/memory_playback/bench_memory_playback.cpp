@@ -12,6 +12,7 @@
 #include "RecordFormat.h"
 #include "RecordTrailer.h"
 #include "RunHost.h"
+#include "free_port.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,7 +26,6 @@
 namespace {
 
 constexpr int kFiles = 200;
-constexpr int kPort = 26490;
 
 class BenchHost final : public RunHost
 {
@@ -88,7 +88,8 @@ bool writeFiles(const QString &folder)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QByteArray bus = "virtualcan:tcp://127.0.0.1:" + QByteArray::number(kPort) + "/can0";
+    const QByteArray bus =
+        "virtualcan:tcp://127.0.0.1:" + QByteArray::number(freeTestPort()) + "/can0";
     qputenv("CANUSB_ADAPTERS", "BENCHUSB=" + bus);
     qputenv("IFCAN_PORTS", "1=" + bus);
     qputenv("QT_LOGGING_RULES", "qt.canbus*=false");

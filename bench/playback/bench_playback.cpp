@@ -21,6 +21,7 @@
 #include "PlayClock.h"
 #include "RecordFormat.h"
 #include "RecordTrailer.h"
+#include "free_port.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,7 +29,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -151,12 +151,6 @@ Stats measure(const std::vector<Arrival> &arrivals, double origin, const Rate &r
     return s;
 }
 
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
@@ -254,7 +248,7 @@ int main(int argc, char **argv)
     QDir(work.path()).mkpath("runtime");
     qputenv("ProgramFiles", work.filePath("settings").toUtf8());
     qputenv("XDG_RUNTIME_DIR", work.filePath("runtime").toUtf8());
-    const int port = freePort();
+    const int port = freeTestPort();
     const QString bus = QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port);
     qputenv("CANUSB_ADAPTERS", ("BENCHUSB=virtualcan:" + bus).toUtf8());
     qputenv("IFCAN_PORTS", "");

@@ -5,6 +5,7 @@
 // other; the highest rate without a lost frame is the result.
 
 #include "Form1.h"
+#include "free_port.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,7 +16,6 @@
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -67,12 +67,6 @@ QString loadAverage()
     return QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 0);
 }
 
-uint16_t freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 QString idList()
 {
@@ -304,7 +298,7 @@ int main(int argc, char **argv)
     QTemporaryDir settings;
     QTemporaryDir runtime;
     QTemporaryDir records;
-    const QString bus = QStringLiteral("tcp://127.0.0.1:%1/can0").arg(freePort());
+    const QString bus = QStringLiteral("tcp://127.0.0.1:%1/can0").arg(freeTestPort());
     const QByteArray driverBus = "virtualcan:" + bus.toUtf8();
     qputenv("ProgramFiles", settings.path().toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());

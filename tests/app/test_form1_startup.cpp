@@ -3,6 +3,8 @@
 #include "SettingsFile.h"
 #include "TestHelpers.h"
 #include "Vexa100.h"
+#include "free_port.h"
+#include "HookGuard.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -27,17 +29,15 @@ QString bus(int port)
 class Form1Startup : public ::testing::Test
 {
 protected:
+    ResetGuard hooks{[] {
+        paths::setProgramFolderForTesting(QString());
+        vexa::unbindForTesting();
+    }};
     QTemporaryDir settings;
     QTemporaryDir runtime;
     ScopedEnv programFiles{"ProgramFiles", settings.path().toUtf8()};
     ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.path().toUtf8()};
     MessageRecorder messages;
-
-    void TearDown() override
-    {
-        paths::setProgramFolderForTesting(QString());
-        vexa::unbindForTesting();
-    }
 };
 
 QStringList items(Form1 &w)
@@ -53,8 +53,9 @@ QStringList items(Form1 &w)
 
 TEST_F(Form1Startup, FirstStartShowsDefaultsAndBothKindsOfDevice)
 {
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST1=" + bus(26101)).toUtf8());
-    ScopedEnv ports("IFCAN_PORTS", ("3=" + bus(26101) + ":PCI-485220").toUtf8());
+    const int port = freeTestPort();
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST1=" + bus(port)).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", ("3=" + bus(port) + ":PCI-485220").toUtf8());
     Form1 w;
     ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
     EXPECT_TRUE(messages.messages.empty());
@@ -85,11 +86,12 @@ TEST_F(Form1Startup, FirstStartShowsDefaultsAndBothKindsOfDevice)
 
 TEST_F(Form1Startup, OnlyTheInterfaceDriverGivesOnlyBoards)
 {
+    const int port = freeTestPort();
     QTemporaryDir drivers;
     QFile::link(paths::join(paths::programFolder(), "libIFCan.so"), drivers.path() + "/libIFCan.so");
     ScopedEnv driverDir("CANKESTROVA_DRIVER_DIR", drivers.path().toUtf8());
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST2=" + bus(26102)).toUtf8());
-    ScopedEnv ports("IFCAN_PORTS", ("1=" + bus(26102) + ";2=" + bus(26102)).toUtf8());
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST2=" + bus(port)).toUtf8());
+    ScopedEnv ports("IFCAN_PORTS", ("1=" + bus(port) + ";2=" + bus(port)).toUtf8());
     Form1 w;
     ASSERT_TRUE(w.Form_Load()) << messages.texts().join("|").toStdString();
     const QStringList list = items(w);
@@ -145,7 +147,8 @@ TEST_F(Form1Startup, MissingDriversRefuseToStart)
 
 TEST_F(Form1Startup, ClosingIsRefusedDuringARunAndSavesAfterwards)
 {
-    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST3=" + bus(26103)).toUtf8());
+    const int port = freeTestPort();
+    ScopedEnv adapters("CANUSB_ADAPTERS", ("VCANTEST3=" + bus(port)).toUtf8());
     ScopedEnv ports("IFCAN_PORTS", "");
     {
         Form1 w;
@@ -171,9 +174,10 @@ TEST_F(Form1Startup, ClosingIsRefusedDuringARunAndSavesAfterwards)
 
 TEST_F(Form1Startup, SecondInstanceEndsAtOnceWithoutAWindow)
 {
+    const int port = freeTestPort();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("CANUSB_ADAPTERS", "VCANTEST4=" + bus(26104));
+    env.insert("CANUSB_ADAPTERS", "VCANTEST4=" + bus(port));
     env.insert("IFCAN_PORTS", "");
     QProcess first;
     first.setProcessEnvironment(env);

@@ -2,6 +2,7 @@
 #include "Paths.h"
 #include "RtfWriter.h"
 #include "TestHelpers.h"
+#include "HookGuard.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -41,7 +42,8 @@ TEST(Form1View, SnapshotTakesTheNextFreeNumberOfTheHour)
     QTemporaryDir folder;
     Form1 w;
     MessageRecorder messages;
-    Form1::setViewClockForTesting([] { return at(2015, 6, 13, 14, 30); });
+    HookGuard clock(&Form1::setViewClockForTesting,
+                    std::function<QDateTime()>([] { return at(2015, 6, 13, 14, 30); }));
     w.device.t_SaveFilePath_mode = 2;
     w.device.t_SaveFilePath = folder.path();
     writeAll(folder.path() + "/MC15061314-001.rtf", "x");
@@ -68,7 +70,6 @@ TEST(Form1View, SnapshotTakesTheNextFreeNumberOfTheHour)
     w.device.t_SaveFormat = 2;
     w.Bt_SaveFile_Click();
     EXPECT_EQ(readAll(folder.path() + "/MC15061314-001.txt"), QByteArray("7DF  8  02 01 0C"));
-    Form1::setViewClockForTesting({});
 }
 
 TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
@@ -76,7 +77,8 @@ TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
     QTemporaryDir folder;
     Form1 w;
     MessageRecorder messages;
-    Form1::setViewClockForTesting([] { return at(2026, 1, 2, 3, 4); });
+    HookGuard clock(&Form1::setViewClockForTesting,
+                    std::function<QDateTime()>([] { return at(2026, 1, 2, 3, 4); }));
     w.device.t_SaveFilePath_mode = 2;
     w.device.t_SaveFilePath = folder.path();
     for (int i = 1; i <= 999; ++i)
@@ -86,7 +88,6 @@ TEST(Form1View, SnapshotRefusesWhenTheHourIsFull)
     EXPECT_EQ(messages.texts(), QStringList{QString::fromUtf8("ファイルがいっぱいです")});
     EXPECT_EQ(messages.messages[0].icon, MsgIcon::Critical);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), before);
-    Form1::setViewClockForTesting({});
 }
 
 TEST(Form1View, RtfEscapesJapaneseAsUnicode)

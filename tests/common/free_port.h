@@ -16,7 +16,8 @@
 
 static inline int freeTestPort(void)
 {
-    /* Fixed test ports live in 26000..27999; random ones stay clear of them. */
+    /* Every test and benchmark takes its port from here. 26000..27999 stay unused: fixed
+       test ports lived there, and a branch from before this helper may still hold one. */
     enum { first = 28000, count = 4700 };
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);

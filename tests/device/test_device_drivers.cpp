@@ -7,6 +7,7 @@
 #include "ELM327_Info.h"
 #include "FloodMode.h"
 #include "InterfaceCAN.h"
+#include "free_port.h"
 
 #include <gtest/gtest.h>
 
@@ -62,10 +63,14 @@ TEST_F(RealDrivers, UnconfiguredTheAdapterDriverOffersItsOneVirtualAdapter)
 
 TEST_F(RealDrivers, ConfiguredDevicesAreListedInOrder)
 {
-    host(27202);
-    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27201) + ";XYZ98765=" + busAt(27201));
-    ScopedEnv ports("IFCAN_PORTS", "200=" + busAt(27202) + ":4851/8340;3=" + busAt(27202)
-                                       + ":CPZ-485220;17=" + busAt(27202) + ":CPZ-485220");
+    // The adapters' bus is never opened here; the boards' bus is hosted.
+    const int adapterPort = freeTestPort();
+    const int boardPort = freeTestPort();
+    host(boardPort);
+    ScopedEnv adapters("CANUSB_ADAPTERS",
+                       "ABC1234=" + busAt(adapterPort) + ";XYZ98765=" + busAt(adapterPort));
+    ScopedEnv ports("IFCAN_PORTS", "200=" + busAt(boardPort) + ":4851/8340;3=" + busAt(boardPort)
+                                       + ":CPZ-485220;17=" + busAt(boardPort) + ":CPZ-485220");
     EXPECT_EQ(DeviceSearch::searchCanUsb(m_canUsb, m_canDb), 2);
     PumpCounter pumps;
     EXPECT_EQ(DeviceSearch::searchInterfaceCan(m_ifcan, m_ports), 3);
@@ -102,9 +107,10 @@ TEST_F(RealDrivers, FortyConfiguredAdaptersStopAtThirty)
 
 TEST_F(RealDrivers, CheckingAnAdapterOpensItAndShowsTheDriverVersion)
 {
-    host(27206);
-    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27206) + ";XYZ98765=" + busAt(27206));
-    ScopedEnv ports("IFCAN_PORTS", "9=" + busAt(27206) + ":PCI-485202");
+    const int port = freeTestPort();
+    host(port);
+    ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(port) + ";XYZ98765=" + busAt(port));
+    ScopedEnv ports("IFCAN_PORTS", "9=" + busAt(port) + ":PCI-485202");
     DeviceSearch::searchCanUsb(m_canUsb, m_canDb);
     DeviceSearch::searchInterfaceCan(m_ifcan, m_ports);
 
@@ -136,12 +142,13 @@ TEST_F(RealDrivers, CheckingAnAdapterOpensItAndShowsTheDriverVersion)
 
 TEST_F(RealDrivers, AnAdapterTheDriverNoLongerOffersFailsTheCheck)
 {
-    host(27209);
+    const int port = freeTestPort();
+    host(port);
     {
-        ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(27209));
+        ScopedEnv adapters("CANUSB_ADAPTERS", "ABC1234=" + busAt(port));
         DeviceSearch::searchCanUsb(m_canUsb, m_canDb);
     }
-    ScopedEnv adapters("CANUSB_ADAPTERS", "OTHER0001=" + busAt(27209));
+    ScopedEnv adapters("CANUSB_ADAPTERS", "OTHER0001=" + busAt(port));
     m_device.t_CmbBOX_device_SelectNo = 1;
     QString text;
     EXPECT_LT(DeviceSearch::checkSelectedDevice(m_device, m_canUsb, m_canDb, m_ifcan, m_ports,
@@ -152,7 +159,7 @@ TEST_F(RealDrivers, AnAdapterTheDriverNoLongerOffersFailsTheCheck)
 
 TEST_F(RealDrivers, AdapterFramesCrossTheBusBothWays)
 {
-    const int port = 27210;
+    const int port = freeTestPort();
     host(port);
     QTemporaryDir &dir = m_dir;
     ScopedEnv adapters("CANUSB_ADAPTERS", "RT00001=" + busAt(port));
@@ -202,7 +209,7 @@ TEST_F(RealDrivers, AdapterFramesCrossTheBusBothWays)
 
 TEST_F(RealDrivers, InterfaceFramesCrossTheBusBothWays)
 {
-    const int port = 27211;
+    const int port = freeTestPort();
     host(port);
     QTemporaryDir &dir = m_dir;
     ScopedEnv ports("IFCAN_PORTS", "5=" + busAt(port) + ":PCI-485220");

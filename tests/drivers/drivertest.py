@@ -1,7 +1,7 @@
 """What the driver scripts share: the libraries' message structures and a free port."""
 import ctypes
-import random
-import socket
+import os
+import subprocess
 
 
 class CANMsg(ctypes.Structure):
@@ -19,20 +19,9 @@ class CAN_MESSAGE(ctypes.Structure):
 
 
 def free_port():
-    """A loopback port for a script's private bus, chosen below the ephemeral range.
-
-    A port from the ephemeral range (32768 and up) can be held at any moment as the source
-    port of another test's connection; the bus server then cannot listen on it. The fixed
-    test ports live in 26000..27999, so random ones come from 28000..32699.
-    """
-    for _ in range(200):
-        port = random.randrange(28000, 32700)
-        with socket.socket() as s:
-            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            try:
-                s.bind(("127.0.0.1", port))
-                s.listen(1)
-            except OSError:
-                continue
-            return port
-    raise RuntimeError("no free loopback port")
+    """A loopback port for a script's private bus, from the tests' one free-port helper
+    (tests/common/free_port.h), whose program CTest names in FREE_PORT_TOOL."""
+    tool = os.environ.get("FREE_PORT_TOOL")
+    if not tool:
+        raise RuntimeError("FREE_PORT_TOOL is not set")
+    return int(subprocess.run([tool], check=True, capture_output=True, text=True).stdout)

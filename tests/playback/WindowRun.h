@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "PlaybackFixture.h"
 #include "Vexa100.h"
+#include "HookGuard.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -28,6 +29,12 @@ namespace playtest {
 class PlaybackWindow : public ::testing::Test
 {
 protected:
+    // Ends after the window: the hooks it may have used go back to their defaults.
+    ResetGuard hooks{[] {
+        setBrowseFileOrFolderForTesting({});
+        paths::setProgramFolderForTesting(QString());
+        vexa::unbindForTesting();
+    }};
     QTemporaryDir settings;
     QTemporaryDir runtime;
     QTemporaryDir files;
@@ -37,14 +44,6 @@ protected:
     std::unique_ptr<ScopedEnv> adapters;
     std::unique_ptr<ScopedEnv> ports;
     std::unique_ptr<Form1> w;
-
-    void TearDown() override
-    {
-        w.reset();
-        setBrowseFileOrFolderForTesting({});
-        paths::setProgramFolderForTesting(QString());
-        vexa::unbindForTesting();
-    }
 
     // vendor 1 selects the adapter, 2 the board.
     ::testing::AssertionResult bringUp(int port, int vendor = 1)

@@ -3,6 +3,8 @@
 #include "EngineRun.h"
 #include "PlayClock.h"
 #include "Vexa100.h"
+#include "free_port.h"
+#include "HookGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,7 +39,6 @@ std::vector<Seen> only(const std::vector<Seen> &seen, uint8_t tag)
 struct IdRow
 {
     const char *name;
-    int port;
     int vendor;
     int32_t msgIdType;
     std::vector<uint32_t> onWire;   // in file order
@@ -56,6 +57,7 @@ class PlayIdentifiers : public ::testing::TestWithParam<IdRow>
 TEST_P(PlayIdentifiers, OnlyWhatTheFormatCarriesGoesOutAndNothingAbove7FFReachesTheTable)
 {
     const IdRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const std::vector<RecordFrame> file = {
         frame(0x100, 0, 12, {1, 2, 3, 4, 5, 6, 7, 8}),   // DLC 12 goes out as 8
@@ -67,8 +69,8 @@ TEST_P(PlayIdentifiers, OnlyWhatTheFormatCarriesGoesOutAndNothingAbove7FFReaches
     };
     ASSERT_TRUE(writeRecord(dir.filePath("ids.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    EngineRun run(row.port);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.params.t_select_Vender = row.vendor;
     run.params.t_msgID_type = row.msgIdType;
     run.targetFile(dir.path(), "ids.dat");
@@ -101,11 +103,11 @@ TEST_P(PlayIdentifiers, OnlyWhatTheFormatCarriesGoesOutAndNothingAbove7FFReaches
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayIdentifiers,
     ::testing::Values(
-        IdRow{"CanusbStandard", 26300, 1, 0, {0x100, 0x7FF, 0x123}, false},
-        IdRow{"CanusbExtended", 26301, 1, 0x80, {0x100, 0x7FF, 0x800, 0x1FFFFFFF, 0x123}, true},
+        IdRow{"CanusbStandard", 1, 0, {0x100, 0x7FF, 0x123}, false},
+        IdRow{"CanusbExtended", 1, 0x80, {0x100, 0x7FF, 0x800, 0x1FFFFFFF, 0x123}, true},
         // Only the extended bit of the setting reaches the flags: no remote frames.
-        IdRow{"CanusbStrayFlagBits", 26302, 1, 0x40, {0x100, 0x7FF, 0x123}, false},
-        IdRow{"InterfaceAlwaysStandard", 26303, 2, 0x80, {0x100, 0x7FF, 0x123}, false}),
+        IdRow{"CanusbStrayFlagBits", 1, 0x40, {0x100, 0x7FF, 0x123}, false},
+        IdRow{"InterfaceAlwaysStandard", 2, 0x80, {0x100, 0x7FF, 0x123}, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Where the data of a buffer ends ------------------------------------------------------
@@ -113,7 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
 struct EndRow
 {
     const char *name;
-    int port;
     int32_t endId;
     int endAt;   // index of the ending record
 };
@@ -130,13 +131,14 @@ class PlayEndOfData : public ::testing::TestWithParam<EndRow>
 TEST_P(PlayEndOfData, AnIdentifierBelowOneEndsTheFile)
 {
     const EndRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     std::vector<RecordFrame> file = series(6, 0, 5, {0x101, 0x102});
     file[size_t(row.endAt)].identifier = row.endId;
     ASSERT_TRUE(writeRecord(dir.filePath("end.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    EngineRun run(row.port);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFile(dir.path(), "end.dat");
     ASSERT_TRUE(run.run());
     EXPECT_TRUE(sameFrames(listener.stop(), expectedOnBus(file)));
@@ -147,20 +149,21 @@ TEST_P(PlayEndOfData, AnIdentifierBelowOneEndsTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PlayEndOfData,
-                         ::testing::Values(EndRow{"FirstRecordZero", 26304, 0, 0},
-                                           EndRow{"ZeroInTheMiddle", 26305, 0, 3},
-                                           EndRow{"NegativeInTheMiddle", 26306, -5, 2}),
+                         ::testing::Values(EndRow{"FirstRecordZero", 0, 0},
+                                           EndRow{"ZeroInTheMiddle", 0, 3},
+                                           EndRow{"NegativeInTheMiddle", -5, 2}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PlayEngine, AFullBufferOf20001FramesPlaysEveryFrameAndEnds)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     // All at time 0: due at once, sent back to back.
     const std::vector<RecordFrame> file = series(FrameBuffer::kSlots, 0, 0, {0x321});
     ASSERT_TRUE(writeRecord(dir.filePath("full.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26307, FrameBuffer::kSlots));
-    EngineRun run(26307);
+    ASSERT_TRUE(listener.start(port, FrameBuffer::kSlots));
+    EngineRun run(port);
     run.targetFile(dir.path(), "full.dat");
     ASSERT_TRUE(run.run(60000));
     const std::vector<Seen> seen = listener.waitForAll(30000);
@@ -173,20 +176,19 @@ TEST(PlayEngine, AFullBufferOf20001FramesPlaysEveryFrameAndEnds)
 // The 32-bit millisecond clock wraps every 49.7 days; here it wraps 1 s into the bus check.
 TEST(PlayEngine, AClockWrapDuringTheRunDoesNotFreezePlayback)
 {
+    const int port = freeTestPort();
     const double shift = PlayClock::kWrap - 4000.0 - PlayClock::monotonicMs();
-    PlayClock::setSourceForTesting(
-        [shift] {
-            return std::fmod(PlayClock::monotonicMs() + shift + PlayClock::kWrap, PlayClock::kWrap);
-        });
+    const HookGuard wrappingClock(&PlayClock::setSourceForTesting, PlayClock::Source([shift] {
+        return std::fmod(PlayClock::monotonicMs() + shift + PlayClock::kWrap, PlayClock::kWrap);
+    }));
     QTemporaryDir dir;
     const std::vector<RecordFrame> file = series(20, 0, 100, {0x111, 0x222});
     ASSERT_TRUE(writeRecord(dir.filePath("wrap.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26308));
-    EngineRun run(26308);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFile(dir.path(), "wrap.dat");
     const bool ended = run.run(20000);
-    PlayClock::setSourceForTesting({});
     EXPECT_TRUE(ended) << "playback froze at the wrap";
     EXPECT_TRUE(sameFrames(listener.stop(), file));
     // The monitor subtracts this to stand on the engine's time line.
@@ -233,14 +235,15 @@ TEST(PlayClockTest, TheDefaultSourceIsTheMillisecondClockWithItsFraction)
 
 TEST(PlayEngine, ARecordWithoutARealTimeIsDueAtOnce)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     std::vector<RecordFrame> file = series(4, 0, 50, {0x10});
     file[1].time = std::numeric_limits<double>::quiet_NaN();
     file[2].time = std::numeric_limits<double>::infinity();
     ASSERT_TRUE(writeRecord(dir.filePath("nan.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26309));
-    EngineRun run(26309);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFile(dir.path(), "nan.dat");
     EXPECT_TRUE(run.run(15000)) << "a time that is not a number held the run";
     EXPECT_TRUE(sameFrames(listener.stop(), file));
@@ -252,12 +255,13 @@ TEST(PlayEngine, ARecordWithoutARealTimeIsDueAtOnce)
 // resume without ever having seen the pause.
 TEST(PlayEngine, APauseResumedBeforeTheEngineSawItCostsOnlyItsOwnLength)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const std::vector<RecordFrame> file = series(10, 0, 100, {0x42});
     ASSERT_TRUE(writeRecord(dir.filePath("p.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26310));
-    EngineRun run(26310);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFile(dir.path(), "p.dat");
     bool pressed = false;
     run.host.onTick = [&] {
@@ -279,7 +283,6 @@ TEST(PlayEngine, APauseResumedBeforeTheEngineSawItCostsOnlyItsOwnLength)
 struct FailRow
 {
     const char *name;
-    int port;
     int vendor;
     int32_t bitRate;
     bool configured;   // whether the device exists
@@ -298,11 +301,12 @@ class PlayDeviceFailure : public ::testing::TestWithParam<FailRow>
 TEST_P(PlayDeviceFailure, ShowsTheVendorsMessageAndEndsTheRun)
 {
     const FailRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("f.dat"), series(3, 0, 10, {0x55})));
-    EngineRun run(row.port);
-    ScopedEnv noAdapters("CANUSB_ADAPTERS", row.configured ? "PLAYUSB=" + driverBus(row.port) : "");
-    ScopedEnv noPorts("IFCAN_PORTS", row.configured ? "1=" + driverBus(row.port) : "");
+    EngineRun run(port);
+    ScopedEnv noAdapters("CANUSB_ADAPTERS", row.configured ? "PLAYUSB=" + driverBus(port) : "");
+    ScopedEnv noPorts("IFCAN_PORTS", row.configured ? "1=" + driverBus(port) : "");
     run.params.t_select_Vender = row.vendor;
     run.params.t_bitRate = row.bitRate;
     run.targetFile(dir.path(), "f.dat");
@@ -324,12 +328,12 @@ TEST_P(PlayDeviceFailure, ShowsTheVendorsMessageAndEndsTheRun)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayDeviceFailure,
-    ::testing::Values(FailRow{"CanusbAbsent", 26311, 1, 2, false, kDeviceFailureUsb},
-                      FailRow{"InterfaceAbsent", 26312, 2, 2, false, kDeviceFailureIf},
-                      FailRow{"Interface800k", 26313, 2, 1, true, kUnsupportedRate},
-                      FailRow{"Interface20k", 26314, 2, 6, true, kUnsupportedRate},
-                      FailRow{"Interface10k", 26315, 2, 7, true, kUnsupportedRate},
-                      FailRow{"CanusbRateFromADamagedSettingsFile", 26319, 1, 8, true,
+    ::testing::Values(FailRow{"CanusbAbsent", 1, 2, false, kDeviceFailureUsb},
+                      FailRow{"InterfaceAbsent", 2, 2, false, kDeviceFailureIf},
+                      FailRow{"Interface800k", 2, 1, true, kUnsupportedRate},
+                      FailRow{"Interface20k", 2, 6, true, kUnsupportedRate},
+                      FailRow{"Interface10k", 2, 7, true, kUnsupportedRate},
+                      FailRow{"CanusbRateFromADamagedSettingsFile", 1, 8, true,
                               kUnsupportedRate}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -342,7 +346,7 @@ class PlayDeviceLost : public ::testing::TestWithParam<int>
 TEST_P(PlayDeviceLost, EndsTheRunWithTheDeviceMessage)
 {
     const int vendor = GetParam();
-    const int port = 26316 + vendor - 1;
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("long.dat"), series(200, 0, 50, {0x77})));
     BusHost busHost;
@@ -374,7 +378,6 @@ INSTANTIATE_TEST_SUITE_P(Vendors, PlayDeviceLost, ::testing::Values(1, 2),
 struct SpoilRow
 {
     const char *name;
-    int port;
     std::function<void(const QString &path)> spoil;
 };
 
@@ -390,6 +393,7 @@ class PlayPreloadSkips : public ::testing::TestWithParam<SpoilRow>
 TEST_P(PlayPreloadSkips, AFileSpoiltBeforeItsPreloadIsPassedOver)
 {
     const SpoilRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     std::vector<std::vector<RecordFrame>> files;
     for (int k = 0; k < 4; ++k) {
@@ -398,8 +402,8 @@ TEST_P(PlayPreloadSkips, AFileSpoiltBeforeItsPreloadIsPassedOver)
         ASSERT_TRUE(writeRecord(dir.filePath(name), files.back()));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    EngineRun run(row.port);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFolder(dir.path());
     QString spoilt;
     run.host.onTick = [&] {
@@ -425,25 +429,23 @@ TEST_P(PlayPreloadSkips, AFileSpoiltBeforeItsPreloadIsPassedOver)
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayPreloadSkips,
     ::testing::Values(
-        SpoilRow{"Vanished", 26318, [](const QString &p) { QFile::remove(p); }},
-        SpoilRow{"Truncated", 26320,
-                 [](const QString &p) {
+        SpoilRow{"Vanished", [](const QString &p) { QFile::remove(p); }},
+        SpoilRow{"Truncated", [](const QString &p) {
                      QFile f(p);
                      f.open(QIODevice::ReadWrite);
                      f.resize(1000);
                  }},
-        SpoilRow{"ReplacedByAFolder", 26321,
-                 [](const QString &p) {
+        SpoilRow{"ReplacedByAFolder", [](const QString &p) {
                      QFile::remove(p);
                      QDir().mkdir(p);
                  }},
-        SpoilRow{"WithoutFrames", 26322,
-                 [](const QString &p) { writeRecord(p, {}); }}),
+        SpoilRow{"WithoutFrames", [](const QString &p) { writeRecord(p, {}); }}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Files shorter than the preload takes: each must still hand over to the next one.
 TEST(PlayEngine, FilesShorterThanTheirPreloadStillPlayInTurn)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     std::vector<RecordFrame> all;
     for (int k = 0; k < 3; ++k) {
@@ -451,8 +453,8 @@ TEST(PlayEngine, FilesShorterThanTheirPreloadStillPlayInTurn)
         ASSERT_TRUE(writeRecord(dir.filePath(QStringLiteral("S%1.dat").arg(k)), f));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(26323));
-    EngineRun run(26323);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFolder(dir.path());
     ASSERT_TRUE(run.run(20000));
     const std::vector<Seen> seen = listener.stop();
@@ -471,12 +473,13 @@ TEST(PlayEngine, FilesShorterThanTheirPreloadStillPlayInTurn)
 
 TEST(PlayEngine, AFolderWithRepeatGoesBackToItsFirstFile)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("A.dat"), series(3, 0, 30, {0x501}, 1), "first"));
     ASSERT_TRUE(writeRecord(dir.filePath("B.dat"), series(3, 120, 30, {0x502}, 2), "second"));
     Listener listener;
-    ASSERT_TRUE(listener.start(26325));
-    EngineRun run(26325);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.targetFolder(dir.path());
     run.play.t_RecPlay_PlayMode_Repeat = 1;
     int cycles = 0;
@@ -507,6 +510,7 @@ TEST(PlayEngine, AFolderWithRepeatGoesBackToItsFirstFile)
 
 TEST(PlayEngine, SentFramesAreEnteredAsReceivedOnesAndCheckedIdsAreNotSent)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const std::vector<RecordFrame> file = {
         frame(0x120, 0, 2, {0xA1, 0xA2}),
@@ -515,10 +519,10 @@ TEST(PlayEngine, SentFramesAreEnteredAsReceivedOnesAndCheckedIdsAreNotSent)
     };
     ASSERT_TRUE(writeRecord(dir.filePath("b.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26324));
+    ASSERT_TRUE(listener.start(port));
     OtherNode node;
-    ASSERT_TRUE(node.start(26324, {"0 250 1 99", "200 251 1 98"}, 1500));
-    EngineRun run(26324);
+    ASSERT_TRUE(node.start(port, {"0 250 1 99", "200 251 1 98"}, 1500));
+    EngineRun run(port);
     run.targetFile(dir.path(), "b.dat");
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(node.finished());

@@ -1,6 +1,7 @@
 // Which files of a folder are played, and which engine plays a run.
 #include "EngineRun.h"
 #include "FolderFileList.h"
+#include "free_port.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,10 +149,11 @@ class PlayEngineChoice : public ::testing::TestWithParam<ChoiceRow>
 
 TEST_P(PlayEngineChoice, FollowsTheSettingsAndTheTarget)
 {
+    const int port = freeTestPort();
     const ChoiceRow &row = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("c.dat"), series(2, 0, 1, {1})));
-    EngineRun run(26399);
+    EngineRun run(port);
     // No device exists: the plain engine shows that it tried by the device message.
     ScopedEnv noAdapters("CANUSB_ADAPTERS", "");
     ScopedEnv noPorts("IFCAN_PORTS", "");

@@ -2,6 +2,7 @@
 // restore), showing it, and the Repeat and Pause buttons outside a run.
 #include "SettingsFile.h"
 #include "WindowRun.h"
+#include "free_port.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -41,9 +42,10 @@ class PlayTargetControls : public TargetWindow, public ::testing::WithParamInter
 
 TEST_P(PlayTargetControls, EachOfTheFiveControlsTakesADroppedRecordFile)
 {
+    const int port = freeTestPort();
     static const QStringList controls = {"GB_PlayFile", "Lb_PlayFile", "TB_Play_FileName",
                                          "TB_Play_FilePass", "Bt_OpenPlayFile"};
-    ASSERT_TRUE(bringUp(26341 + int(controls.indexOf(GetParam()))));
+    ASSERT_TRUE(bringUp(port + int(controls.indexOf(GetParam()))));
     ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), series(1, 0, 1, {1})));
     dropPaths(GetParam(), {files.filePath("CR15120713-001.dat")});
     EXPECT_EQ(kind(), 1);
@@ -60,7 +62,6 @@ INSTANTIATE_TEST_SUITE_P(Controls, PlayTargetControls,
 struct DropRow
 {
     const char *name;
-    int port;
     // Makes the drop in the folder given; returns it.
     std::function<QMimeData *(const QString &dir)> data;
     int kind;
@@ -80,7 +81,8 @@ class PlayTargetDrops : public TargetWindow, public ::testing::WithParamInterfac
 TEST_P(PlayTargetDrops, AreValidatedAndShown)
 {
     const DropRow &row = GetParam();
-    ASSERT_TRUE(bringUp(row.port));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_TRUE(writeRecord(files.filePath("good.dat"), series(1, 0, 1, {1})));
     ASSERT_TRUE(writeRecord(files.filePath("other.dat"), series(1, 0, 1, {2})));
     ASSERT_TRUE(writeRecord(files.filePath("CAPS.DAT"), series(1, 0, 1, {1})));
@@ -127,36 +129,29 @@ QUrl local(const QString &dir, const char *name)
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayTargetDrops,
     ::testing::Values(
-        DropRow{"RecordFile", 26346, [](const QString &d) { return urls({local(d, "good.dat")}); },
+        DropRow{"RecordFile", [](const QString &d) { return urls({local(d, "good.dat")}); },
                 1, "good.dat", false},
-        DropRow{"SeveralFilesUseTheFirst", 26347,
-                [](const QString &d) {
+        DropRow{"SeveralFilesUseTheFirst", [](const QString &d) {
                     return urls({local(d, "good.dat"), local(d, "short.dat")});
                 },
                 1, "good.dat", false},
-        DropRow{"Folder", 26348, [](const QString &d) { return urls({QUrl::fromLocalFile(d)}); },
+        DropRow{"Folder", [](const QString &d) { return urls({QUrl::fromLocalFile(d)}); },
                 2, "", false},
-        DropRow{"FolderWithTrailingSeparator", 26349,
-                [](const QString &d) { return urls({QUrl::fromLocalFile(d + "/sub/")}); }, 2, "",
+        DropRow{"FolderWithTrailingSeparator", [](const QString &d) { return urls({QUrl::fromLocalFile(d + "/sub/")}); }, 2, "",
                 false},
         // A path that does not exist is taken as a folder.
-        DropRow{"NothingThere", 26350, [](const QString &d) { return urls({local(d, "gone")}); },
+        DropRow{"NothingThere", [](const QString &d) { return urls({local(d, "gone")}); },
                 2, "", false},
-        DropRow{"CapitalExtension", 26351,
-                [](const QString &d) { return urls({local(d, "CAPS.DAT")}); }, 0, "", true},
-        DropRow{"LongerExtension", 26352,
-                [](const QString &d) { return urls({local(d, "long.data")}); }, 0, "", true},
-        DropRow{"NotARecordFile", 26353,
-                [](const QString &d) { return urls({local(d, "short.dat")}); }, 0, "", true},
-        DropRow{"TextOnly", 26354,
-                [](const QString &) {
+        DropRow{"CapitalExtension", [](const QString &d) { return urls({local(d, "CAPS.DAT")}); }, 0, "", true},
+        DropRow{"LongerExtension", [](const QString &d) { return urls({local(d, "long.data")}); }, 0, "", true},
+        DropRow{"NotARecordFile", [](const QString &d) { return urls({local(d, "short.dat")}); }, 0, "", true},
+        DropRow{"TextOnly", [](const QString &) {
                     auto *t = new QMimeData;
                     t->setText("good.dat");
                     return t;
                 },
                 0, "", true},
-        DropRow{"NotALocalFile", 26355,
-                [](const QString &d) {
+        DropRow{"NotALocalFile", [](const QString &d) {
                     return urls({QUrl("https://example.com/good.dat"), local(d, "good.dat")});
                 },
                 0, "", true}),
@@ -164,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TargetWindow, ARejectedFileStillLeavesItsFolderAsTheStoredPath)
 {
-    ASSERT_TRUE(bringUp(26356));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_TRUE(writeAll(files.filePath("short.dat"), "x"));
     dropPaths("TB_Play_FilePass", {files.filePath("short.dat")});
     EXPECT_EQ(kind(), 0);
@@ -176,7 +172,8 @@ TEST_F(TargetWindow, ARejectedFileStillLeavesItsFolderAsTheStoredPath)
 
 TEST_F(TargetWindow, AFileChosenInTheDialogGivesTheSameTargetAsTheSameFileDropped)
 {
-    ASSERT_TRUE(bringUp(26357));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_TRUE(writeRecord(files.filePath("same.dat"), series(1, 0, 1, {1})));
     dropPaths("Lb_PlayFile", {files.filePath("same.dat")});
     const ::PlayTarget byDrop = w->CanPlay;
@@ -192,7 +189,8 @@ TEST_F(TargetWindow, AFileChosenInTheDialogGivesTheSameTargetAsTheSameFileDroppe
 
 TEST_F(TargetWindow, ACancelledDialogChangesNothing)
 {
-    ASSERT_TRUE(bringUp(26358));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_TRUE(writeRecord(files.filePath("keep.dat"), series(1, 0, 1, {1})));
     dropPaths("GB_PlayFile", {files.filePath("keep.dat")});
     setBrowseFileOrFolderForTesting([](QWidget *) { return QString(); });
@@ -210,7 +208,7 @@ class PlayTargetRealDialog : public TargetWindow, public ::testing::WithParamInt
 TEST_P(PlayTargetRealDialog, TakesAFileOrAFolder)
 {
     const bool chooseFile = GetParam();
-    ASSERT_TRUE(bringUp(chooseFile ? 26359 : 26360));
+    ASSERT_TRUE(bringUp(freeTestPort()));
     ASSERT_TRUE(writeRecord(files.filePath("pick.dat"), series(1, 0, 1, {1})));
     ASSERT_TRUE(QDir(files.path()).mkdir("folder"));
     const QString pick = chooseFile ? files.filePath("pick.dat") : files.filePath("folder");
@@ -263,7 +261,6 @@ INSTANTIATE_TEST_SUITE_P(Choice, PlayTargetRealDialog, ::testing::Values(true, f
 struct RestoreRow
 {
     const char *name;
-    int port;
     int kind;
     const char *file;      // under the files folder
     const char *folder;    // relative to the files folder ("" = itself)
@@ -282,6 +279,7 @@ class PlayTargetRestore : public TargetWindow, public ::testing::WithParamInterf
 TEST_P(PlayTargetRestore, KeepsOnlyATargetThatIsStillValidAndSaysNothing)
 {
     const RestoreRow &row = GetParam();
+    const int port = freeTestPort();
     ASSERT_TRUE(writeRecord(files.filePath("kept.dat"), series(1, 0, 1, {1})));
     ASSERT_TRUE(writeAll(files.filePath("spoilt.dat"), "x"));
     ELM327_Info params;
@@ -292,7 +290,7 @@ TEST_P(PlayTargetRestore, KeepsOnlyATargetThatIsStillValidAndSaysNothing)
     saved.t_RecPlay_FileName = row.file;
     ASSERT_EQ(SaveSettingsFile(params, saved), 0);
 
-    ASSERT_TRUE(bringUp(row.port));
+    ASSERT_TRUE(bringUp(port));
     EXPECT_EQ(w->SettingFileOpenFlag, 1);
     EXPECT_TRUE(messages.messages.empty());
     if (!row.keep) {
@@ -309,20 +307,21 @@ TEST_P(PlayTargetRestore, KeepsOnlyATargetThatIsStillValidAndSaysNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlayTargetRestore,
-    ::testing::Values(RestoreRow{"ValidFile", 26361, 1, "kept.dat", "", true},
-                      RestoreRow{"FileThatFailsTheCheck", 26362, 1, "spoilt.dat", "", false},
-                      RestoreRow{"FileGone", 26363, 1, "gone.dat", "", false},
-                      RestoreRow{"FileWithoutName", 26364, 1, "", "", false},
-                      RestoreRow{"Folder", 26365, 2, "", "", true},
-                      RestoreRow{"FolderGone", 26366, 2, "", "gone", false},
-                      RestoreRow{"UnknownKind", 26367, 7, "kept.dat", "", false}),
+    ::testing::Values(RestoreRow{"ValidFile", 1, "kept.dat", "", true},
+                      RestoreRow{"FileThatFailsTheCheck", 1, "spoilt.dat", "", false},
+                      RestoreRow{"FileGone", 1, "gone.dat", "", false},
+                      RestoreRow{"FileWithoutName", 1, "", "", false},
+                      RestoreRow{"Folder", 2, "", "", true},
+                      RestoreRow{"FolderGone", 2, "", "gone", false},
+                      RestoreRow{"UnknownKind", 7, "kept.dat", "", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ---- Repeat, Pause and Connect outside a run -------------------------------------------------
 
 TEST_F(TargetWindow, RepeatTogglesTheSettingAndItsPictureWhileIdle)
 {
-    ASSERT_TRUE(bringUp(26368));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_EQ(w->ButtonState()[7], 1);
     click("Bt_Repeat");
     EXPECT_EQ(w->ButtonState()[7], 2);
@@ -341,7 +340,8 @@ TEST_F(TargetWindow, RepeatTogglesTheSettingAndItsPictureWhileIdle)
 
 TEST_F(TargetWindow, PauseDoesNothingWhileIdle)
 {
-    ASSERT_TRUE(bringUp(26369));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     click("Bt_Pause");
     EXPECT_EQ(w->ButtonState()[3], 0);
     EXPECT_EQ(w->CanPlay.Pause_ON_Flag, 0);
@@ -350,7 +350,8 @@ TEST_F(TargetWindow, PauseDoesNothingWhileIdle)
 
 TEST_F(TargetWindow, PicturesFollowEveryState)
 {
-    ASSERT_TRUE(bringUp(26370));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     w->SetButtonStates(2, 1, 0, 2, 1, 0, 2, 1);
     const std::array<int, 8> expected{2, 1, 0, 2, 1, 0, 2, 1};
     static const char *const names[8] = {"Bt_Connect", "Bt_Rec", "Bt_Disconnect", "Bt_Pause",
@@ -366,7 +367,8 @@ TEST_F(TargetWindow, PicturesFollowEveryState)
 
 TEST_F(TargetWindow, ConnectWithoutATargetAsksForOneAndReturnsToIdle)
 {
-    ASSERT_TRUE(bringUp(26371));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_EQ(kind(), 0);
     click("Bt_Repeat");   // repeat on survives the refused run
     w->Bt_Connect_Click();
@@ -382,7 +384,8 @@ TEST_F(TargetWindow, ConnectWithoutATargetAsksForOneAndReturnsToIdle)
 
 TEST_F(TargetWindow, DropsAreRefusedDuringARun)
 {
-    ASSERT_TRUE(bringUp(26372));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(port));
     ASSERT_TRUE(writeRecord(files.filePath("a.dat"), series(3, 0, 300, {1})));
     ASSERT_TRUE(writeRecord(files.filePath("b.dat"), series(1, 0, 1, {2})));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("a.dat"), w->device);

@@ -30,7 +30,6 @@ class PlaybackWindowVendor : public PlaybackWindow, public ::testing::WithParamI
 {
 protected:
     int vendor() const { return GetParam(); }
-    int port(int base) const { return base + vendor() - 1; }
 };
 
 INSTANTIATE_TEST_SUITE_P(Vendors, PlaybackWindowVendor, ::testing::Values(1, 2),
@@ -40,15 +39,16 @@ INSTANTIATE_TEST_SUITE_P(Vendors, PlaybackWindowVendor, ::testing::Values(1, 2),
 // order except those of identifiers another node sent during the check.
 TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringTheCheck)
 {
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(12, 0, 20, {0x100, 0x200, 0x300});
     ASSERT_TRUE(writeRecord(files.filePath("CR15120713-001.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26330)));
-    ASSERT_TRUE(bringUp(port(26330), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     dropPaths("TB_Play_FileName", {files.filePath("CR15120713-001.dat")});
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 1);
     OtherNode node;
-    ASSERT_TRUE(node.start(port(26330), {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
+    ASSERT_TRUE(node.start(port, {"0 200 2 EE EE", "100 2AB 1 EE"}, 1200));
 
     std::array<int, 8> during{};
     QString protocol;
@@ -96,11 +96,12 @@ TEST_P(PlaybackWindowVendor, PlaysTheDroppedFileExceptWhatAnotherNodeSentDuringT
 
 TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
 {
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(5, 1000, 100, {0x1A0});
     ASSERT_TRUE(writeRecord(files.filePath("r.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26332)));
-    ASSERT_TRUE(bringUp(port(26332), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("r.dat"), w->device);
     click("Bt_Repeat");
     ASSERT_EQ(w->CanPlay.t_RecPlay_PlayMode_Repeat, 1);
@@ -120,15 +121,17 @@ TEST_P(PlaybackWindowVendor, RepeatPlaysTheFileAgainAtOnce)
     // The first frame follows the last at once, not 100 ms (a spacing) later.
     EXPECT_LT(seen[5].ms - seen[4].ms, 50.0);
     EXPECT_GT(seen[4].ms - seen[3].ms, 50.0);
-    // The cycle is 400 ms of playing time: first to last frame.
+    // The cycle is 400 ms of playing time: first to last frame. A busy machine can send the
+    // last frame late; a spacing too many at the end would make it 500.
     EXPECT_GE(w->CanPlay.vx_millisecond_Repeat_MAX, 399);
-    EXPECT_LT(w->CanPlay.vx_millisecond_Repeat_MAX, 450);
+    EXPECT_LT(w->CanPlay.vx_millisecond_Repeat_MAX, 490);
     EXPECT_EQ(states()[7], 1);
     EXPECT_EQ(button("Bt_Repeat")->property("buttonState").toInt(), 1);
 }
 
 TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPreloaded)
 {
+    const int port = freeTestPort();
     // One recording in three files: times go on from file to file.
     const QStringList names = {"CR15120713-001.dat", "CR15120713-002.dat", "CR15120713-003.dat"};
     std::vector<std::vector<RecordFrame>> parts;
@@ -138,8 +141,8 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
                                 QStringLiteral("part %1").arg(k + 1)));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(port(26334)));
-    ASSERT_TRUE(bringUp(port(26334), vendor()));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, vendor()));
     setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
     click("Bt_OpenPlayFile");
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
@@ -169,7 +172,6 @@ TEST_P(PlaybackWindowVendor, AFolderOfThreeFilesPlaysAllThreeWithTheLaterOnesPre
 struct PauseRow
 {
     const char *name;
-    int port;
     int vendor;
     const char *resumeWith;
 };
@@ -186,11 +188,12 @@ class PlaybackPause : public PlaybackWindow, public ::testing::WithParamInterfac
 TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
 {
     const PauseRow &row = GetParam();
+    const int port = freeTestPort();
     const std::vector<RecordFrame> file = series(10, 0, 200, {0x2F0});
     ASSERT_TRUE(writeRecord(files.filePath("p.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    ASSERT_TRUE(bringUp(row.port, row.vendor));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, row.vendor));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("p.dat"), w->device);
     QElapsedTimer clock;
     qint64 pausedAt = -1;
@@ -232,10 +235,10 @@ TEST_P(PlaybackPause, ShiftsEveryLaterFrameByThePause)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PlaybackPause,
-    ::testing::Values(PauseRow{"CanusbResumedByPause", 26336, 1, "Bt_Pause"},
-                      PauseRow{"CanusbResumedByConnect", 26337, 1, "Bt_Connect"},
-                      PauseRow{"InterfaceResumedByPause", 26338, 2, "Bt_Pause"},
-                      PauseRow{"InterfaceResumedByConnect", 26339, 2, "Bt_Connect"}),
+    ::testing::Values(PauseRow{"CanusbResumedByPause", 1, "Bt_Pause"},
+                      PauseRow{"CanusbResumedByConnect", 1, "Bt_Connect"},
+                      PauseRow{"InterfaceResumedByPause", 2, "Bt_Pause"},
+                      PauseRow{"InterfaceResumedByConnect", 2, "Bt_Connect"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A paused playback ended by Disconnect, then a recording with traffic on the bus: the
@@ -267,7 +270,7 @@ TEST_F(PlaybackWindow, ARecordingAfterAPausedPlaybackTicksAndGreysSilenceOnTime)
         lines << QString::number(t - last) + QLatin1Char(' ') + frame;
         last = t;
     };
-    for (int t = 0; t < 4000; t += 20) {
+    for (int t = 0; t < 5000; t += 20) {
         if (t < 800)
             at(t, QStringLiteral("321 1 11"));
         if (t % 100 == 0)
@@ -293,7 +296,7 @@ TEST_F(PlaybackWindow, ARecordingAfterAPausedPlaybackTicksAndGreysSilenceOnTime)
             seconds = std::max(seconds, status.mid(5).section('[', 0, 0).toInt());
         if (greyAt < 0 && w->rxData().CAN11_BlackoutON(0x321) == 1)
             greyAt = vexa::vx_timeGetTime();
-        if (recording.elapsed() > 4500)
+        if (recording.elapsed() > 5500)
             w->Bt_Disconnect_Click();
     });
     probe.start();
@@ -303,8 +306,9 @@ TEST_F(PlaybackWindow, ARecordingAfterAPausedPlaybackTicksAndGreysSilenceOnTime)
     EXPECT_TRUE(w->mainView()->toPlainText().contains(QStringLiteral("\n322  1   ")))
         << "the table stood still";
     ASSERT_GT(greyAt, 0) << "0x321 never greyed";
-    // Silent after 3.5 cycles (70 ms); a tick and the probe add a little.
-    EXPECT_LT(greyAt - w->rxData().CAN11_ReadTime_old(0x321), 500);
+    // Silent after 3.5 cycles (70 ms); a tick and the probe add a little, a busy machine
+    // more. The pause before would have added 1500 ms.
+    EXPECT_LT(greyAt - w->rxData().CAN11_ReadTime_old(0x321), 1000);
 }
 
 // The table is finished when the run's loop returns: a snapshot taken before the window
@@ -345,6 +349,7 @@ TEST_F(PlaybackWindow, ASnapshotRightAfterTheRunHoldsTheWholeTableWithItsColours
 // Qt's own canbusutil, as a listener that shares no code with this program.
 TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
 {
+    const int port = freeTestPort();
     std::vector<RecordFrame> file;
     for (int dlc = 0; dlc <= 8; ++dlc) {
         RecordFrame f = frame(0x700 + dlc, dlc * 15.0, uint8_t(dlc), {});
@@ -360,11 +365,11 @@ TEST_F(PlaybackWindow, CanbusutilReceivesThePlayedFramesIntact)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_LOGGING_RULES", "qt.canbus*=false");
     canbusutil.setProcessEnvironment(env);
-    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(26340)});
+    canbusutil.start(QStringLiteral(CANBUSUTIL_PATH), {"-l", "virtualcan", busUrl(port)});
     ASSERT_TRUE(canbusutil.waitForStarted(5000));
     settle(700);   // it hosts the bus once it listens
 
-    ASSERT_TRUE(bringUp(26340, 1));
+    ASSERT_TRUE(bringUp(port, 1));
     w->CanPlay.get_PlayFilePath_DB_Main(files.filePath("intact.dat"), w->device);
     ASSERT_TRUE(play());
     settle(500);

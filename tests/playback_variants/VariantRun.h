@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -37,10 +38,11 @@ inline void excludeRange(ELM327_Info &params, int k, int32_t start, int32_t end)
 }
 
 // When the engine sent the first frame of an identifier, on the run's own time line (ms
-// after the first frame was due).
+// after the first frame was due). The table holds whole milliseconds, so the start is taken
+// whole too: a frame sent d ms after it never reads as less than floor(d).
 inline double sentAt(EngineRun &run, int16_t id)
 {
-    return run.rx.CAN11_ReceivedTime(id).toDouble() - run.play.vx_start_time;
+    return run.rx.CAN11_ReceivedTime(id).toDouble() - std::floor(run.play.vx_start_time);
 }
 
 // Record files in a folder whose listing order is known: names are made first, then the

@@ -4,6 +4,7 @@
 #include "CAN_PlayDB_Multi_MM.h"
 #include "VariantRun.h"
 #include "WindowRun.h"
+#include "free_port.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -42,11 +43,12 @@ TEST(MemoryEngine, ArrayClearSetsUpToTheUpperIndexAndNoFurther)
 // 250 playable files: the first 200 names of the listing play, counted 1/200 … 200/200.
 TEST_F(PlaybackWindow, MemoryModePlaysTheFirst200ListedFilesAndCountsThemInTheStatusLine)
 {
+    const int port = freeTestPort();
     const auto listed = writeListedFolder(files.path(), 250, oneFrameFile);
     ASSERT_EQ(listed.size(), 250u);
     Listener listener;
-    ASSERT_TRUE(listener.start(26420));
-    ASSERT_TRUE(bringUp(26420, 1));
+    ASSERT_TRUE(listener.start(port));
+    ASSERT_TRUE(bringUp(port, 1));
     setBrowseFileOrFolderForTesting([&](QWidget *) { return files.path(); });
     click("Bt_OpenPlayFile");
     ASSERT_EQ(w->CanPlay.t_RecPlay_FileType, 2);
@@ -80,6 +82,7 @@ TEST_F(PlaybackWindow, MemoryModePlaysTheFirst200ListedFilesAndCountsThemInTheSt
 // each taking its file's comment as it starts.
 TEST(MemoryEngine, LeftOutFilesDoNotCountAndEachSlotBringsItsComment)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const auto listed = writeListedFolder(dir.path(), 2, [](int i) {
         // Gaps of 150 ms, below the skip threshold.
@@ -96,8 +99,8 @@ TEST(MemoryEngine, LeftOutFilesDoNotCountAndEachSlotBringsItsComment)
         ASSERT_TRUE(writeAll(dir.filePath("foreign.dat"), encodeRecordFile(b, t)));
     }
     Listener listener;
-    ASSERT_TRUE(listener.start(26421));
-    EngineRun run(26421);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.params.t_MM_Mode = 1;
     run.params.t_SkipTimeON = 1;
     run.params.t_SkipTime_Value = 300;
@@ -130,12 +133,13 @@ TEST(MemoryEngine, LeftOutFilesDoNotCountAndEachSlotBringsItsComment)
 
 TEST(MemoryEngine, DisconnectWhileFilesAreLoadingEndsTheRunWithoutSending)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const auto listed = writeListedFolder(dir.path(), 120, oneFrameFile);
     ASSERT_EQ(listed.size(), 120u);
     Listener listener;
-    ASSERT_TRUE(listener.start(26422));
-    EngineRun run(26422);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.params.t_MM_Mode = 1;
     run.targetFolder(dir.path());
     QTimer hand;

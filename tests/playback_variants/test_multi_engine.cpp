@@ -28,7 +28,6 @@ std::vector<uint32_t> ids(const std::vector<Seen> &seen)
 struct RangeRow
 {
     const char *name;
-    int port;
     int vendor;
     int32_t start;
     int32_t end;
@@ -42,13 +41,14 @@ class MultiExclusion : public ::testing::TestWithParam<RangeRow>
 TEST_P(MultiExclusion, SendsOnlyWhatNoEnabledRangeHolds)
 {
     const RangeRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("r.dat"),
                             {frame(0x0FF, 0, 1, {1}), frame(0x100, 10, 1, {2}),
                              frame(0x1FF, 20, 1, {3}), frame(0x200, 30, 1, {4})}));
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    EngineRun run(row.port);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.params.t_select_Vender = row.vendor;
     excludeRange(run.params, 3, row.start, row.end);
     run.targetFile(dir.path(), "r.dat");
@@ -66,15 +66,16 @@ TEST_P(MultiExclusion, SendsOnlyWhatNoEnabledRangeHolds)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MultiExclusion,
-    ::testing::Values(RangeRow{"BoundsInclusiveUsb", 26400, 1, 0x100, 0x1FF, {0x0FF, 0x200}},
-                      RangeRow{"BoundsInclusiveInterface", 26401, 2, 0x100, 0x1FF, {0x0FF, 0x200}},
-                      RangeRow{"SingleId", 26402, 1, 0x1FF, 0x1FF, {0x0FF, 0x100, 0x200}},
-                      RangeRow{"ReversedRangeExcludesNothing", 26403, 1, 0x1FF, 0x100,
+    ::testing::Values(RangeRow{"BoundsInclusiveUsb", 1, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"BoundsInclusiveInterface", 2, 0x100, 0x1FF, {0x0FF, 0x200}},
+                      RangeRow{"SingleId", 1, 0x1FF, 0x1FF, {0x0FF, 0x100, 0x200}},
+                      RangeRow{"ReversedRangeExcludesNothing", 1, 0x1FF, 0x100,
                                {0x0FF, 0x100, 0x1FF, 0x200}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MultiEngine, AFileThatBeginsWithExcludedFramesStartsAtItsFirstKeptFrameOwnTime)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     std::vector<RecordFrame> file;
     // 3000 excluded frames (past the scan's yields) over the first 900 ms.
@@ -85,8 +86,8 @@ TEST(MultiEngine, AFileThatBeginsWithExcludedFramesStartsAtItsFirstKeptFrameOwnT
     file.push_back(frame(0x301, 6100, 1, {0xA2}));
     ASSERT_TRUE(writeRecord(dir.filePath("late.dat"), file));
     Listener listener;
-    ASSERT_TRUE(listener.start(26404));
-    EngineRun run(26404);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     excludeRange(run.params, 0, 0x150, 0x150);
     run.targetFile(dir.path(), "late.dat");
     ASSERT_TRUE(run.run());
@@ -102,11 +103,12 @@ TEST(MultiEngine, AFileThatBeginsWithExcludedFramesStartsAtItsFirstKeptFrameOwnT
 
 TEST(MultiEngine, AFileOfExcludedFramesOnlyPlaysNothingAndSkipsTheBusCheck)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("all.dat"), series(50, 0, 1, {0x120, 0x130})));
     Listener listener;
-    ASSERT_TRUE(listener.start(26405));
-    EngineRun run(26405);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     excludeRange(run.params, 7, 0x100, 0x1FF);
     run.targetFile(dir.path(), "all.dat");
     ASSERT_TRUE(run.run());
@@ -120,7 +122,6 @@ TEST(MultiEngine, AFileOfExcludedFramesOnlyPlaysNothingAndSkipsTheBusCheck)
 struct GapRow
 {
     const char *name;
-    int port;
     double gapMs;
     int32_t threshold;
     bool skipped;
@@ -134,6 +135,7 @@ class MultiSkipTime : public ::testing::TestWithParam<GapRow>
 TEST_P(MultiSkipTime, LongGapsArePlayedBackToBackShortOnesAsRecorded)
 {
     const GapRow &row = GetParam();
+    const int port = freeTestPort();
     QTemporaryDir dir;
     const auto listed = writeListedFolder(dir.path(), 3, [&](int i) {
         const double start = 1000 + i * (100 + row.gapMs);
@@ -142,8 +144,8 @@ TEST_P(MultiSkipTime, LongGapsArePlayedBackToBackShortOnesAsRecorded)
     });
     ASSERT_EQ(listed.size(), 3u);
     Listener listener;
-    ASSERT_TRUE(listener.start(row.port));
-    EngineRun run(row.port);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     preloadAsTheWindowDoes(run);
     run.params.t_SkipTimeON = 1;
     run.params.t_SkipTime_Value = row.threshold;
@@ -169,19 +171,20 @@ TEST_P(MultiSkipTime, LongGapsArePlayedBackToBackShortOnesAsRecorded)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MultiSkipTime,
-    ::testing::Values(GapRow{"TenMinutes", 26410, 600000, 300, true},
-                      GapRow{"AboveThreshold", 26411, 500, 300, true},
-                      GapRow{"BelowThreshold", 26412, 200, 300, false}),
+    ::testing::Values(GapRow{"TenMinutes", 600000, 300, true},
+                      GapRow{"AboveThreshold", 500, 300, true},
+                      GapRow{"BelowThreshold", 200, 300, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MultiEngine, SkipTimeDoesNotTouchASingleFile)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     ASSERT_TRUE(writeRecord(dir.filePath("one.dat"),
                             {frame(0x101, 0, 1, {1}), frame(0x102, 700, 1, {2})}));
     Listener listener;
-    ASSERT_TRUE(listener.start(26413));
-    EngineRun run(26413);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     run.params.t_SkipTimeON = 1;
     run.params.t_SkipTime_Value = 300;
     run.targetFile(dir.path(), "one.dat");
@@ -192,6 +195,7 @@ TEST(MultiEngine, SkipTimeDoesNotTouchASingleFile)
 
 TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
 {
+    const int port = freeTestPort();
     QTemporaryDir dir;
     // Listed order: excluded-only, kept, excluded-only, kept.
     const auto listed = writeListedFolder(dir.path(), 4, [](int i) {
@@ -201,8 +205,8 @@ TEST(MultiEngine, FolderFilesOfExcludedFramesOnlyArePassedOverAtStartAndPreload)
     });
     ASSERT_EQ(listed.size(), 4u);
     Listener listener;
-    ASSERT_TRUE(listener.start(26414));
-    EngineRun run(26414);
+    ASSERT_TRUE(listener.start(port));
+    EngineRun run(port);
     preloadAsTheWindowDoes(run);
     excludeRange(run.params, 0, 0x180, 0x180);
     run.targetFolder(dir.path());

@@ -2,6 +2,7 @@
 #include "RecordFiles.h"
 #include "RecordFixtures.h"
 #include "TestHelpers.h"
+#include "HookGuard.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,9 +44,9 @@ protected:
         QDir().mkpath(folder);
         params.t_LogSaveFilePath_mode = 2;
         params.t_LogSaveFilePath = folder;
-        setRecordClockForTesting([this] { return clock; });
     }
-    void TearDown() override { setRecordClockForTesting({}); }
+    HookGuard<void (*)(std::function<QDateTime()>), std::function<QDateTime()>> recordClock{
+        &setRecordClockForTesting, [this] { return clock; }};
 
     RecordFileResult write(const QString &subFolder = {})
     {
@@ -218,13 +219,12 @@ TEST_P(RecordFolderTest, FollowsTheFolderMode)
 {
     const FolderRow &row = GetParam();
     QDir().mkpath(program);
-    paths::setProgramFolderForTesting(program);
+    const HookGuard programFolder(&paths::setProgramFolderForTesting, program);
     params.t_LogSaveFilePath_mode = row.mode;
     params.t_LogSaveFilePath = expand(row.configured);
     const QString before = params.t_LogSaveFilePath;
 
     const RecordFileResult r = write();
-    paths::setProgramFolderForTesting({});
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
     EXPECT_EQ(QFileInfo(r.path).path(), expand(row.expected));
     EXPECT_EQ(params.t_LogSaveFilePath, row.storesDesktop ? desktop : before);

@@ -6,6 +6,7 @@
 #include "RecordFiles.h"
 #include "RecordingHelpers.h"
 #include "Vexa100.h"
+#include "HookGuard.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -78,6 +79,13 @@ inline FileFrame expectedSlot(const SentFrame &f)
 class RecordWindow : public ::testing::Test
 {
 protected:
+    // Ends after the window: the files' clock and the hooks go back to their defaults.
+    HookGuard<void (*)(std::function<QDateTime()>), std::function<QDateTime()>> recordClock{
+        &setRecordClockForTesting, &RecordWindow::hour};
+    ResetGuard hooks{[] {
+        paths::setProgramFolderForTesting(QString());
+        vexa::unbindForTesting();
+    }};
     QTemporaryDir settings;
     QTemporaryDir runtime;
     QTemporaryDir records;
@@ -95,14 +103,6 @@ protected:
     static QDateTime hour() { return QDateTime(QDate(2026, 5, 4), QTime(21, 30, 0)); }
     static QString stamp() { return QStringLiteral("26050421"); }
 
-    void SetUp() override { setRecordClockForTesting(&hour); }
-    void TearDown() override
-    {
-        w.reset();
-        setRecordClockForTesting({});
-        paths::setProgramFolderForTesting(QString());
-        vexa::unbindForTesting();
-    }
 
     ::testing::AssertionResult bringUp(Vendor vendor, int busPort)
     {

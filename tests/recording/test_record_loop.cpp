@@ -6,6 +6,7 @@
 #include "RecordFiles.h"
 #include "RecordLoop.h"
 #include "RecordingHelpers.h"
+#include "HookGuard.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -24,6 +25,8 @@ std::array<uint8_t, 8> bytes(uint32_t n)
 class RecordLoopTest : public ::testing::Test
 {
 protected:
+    HookGuard<void (*)(std::function<QDateTime()>), std::function<QDateTime()>> recordClock{
+        &setRecordClockForTesting, [] { return kHour; }};
     QTemporaryDir folder;
     MessageRecorder messages;
     TestHost host;
@@ -34,14 +37,12 @@ protected:
 
     void SetUp() override
     {
-        setRecordClockForTesting([] { return kHour; });
         params.t_LogSaveFilePath_mode = 2;
         params.t_LogSaveFilePath = folder.path();
         params.t_LogSave_Enable = 1;
         loop.setClockForTesting(&scriptedClock);
         scriptedNow() = 1000;
     }
-    void TearDown() override { setRecordClockForTesting({}); }
 
     void run(const RecordLoop::Exclusion *excluded = nullptr)
     {

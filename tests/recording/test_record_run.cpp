@@ -2,6 +2,7 @@
 // private virtual bus, Bt_Rec records them, Bt_Disconnect stops, and the record files are
 // read back byte by byte.
 #include "RecordWindow.h"
+#include "free_port.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,6 @@ struct RunRow
 {
     Vendor vendor;
     bool exclusion;
-    int port;
 };
 
 std::string rowName(const ::testing::TestParamInfo<RunRow> &info)
@@ -37,7 +37,8 @@ class RecordRun : public RecordWindow, public ::testing::WithParamInterface<RunR
 TEST_P(RecordRun, FilesHoldExactlyTheFramesSent)
 {
     const RunRow &row = GetParam();
-    ASSERT_TRUE(bringUp(row.vendor, row.port));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(row.vendor, port));
     if (row.exclusion) {
         w->device.t_DisableID_Rec_ON(0, 1);
         w->device.t_DisableID_Rec_Start(0, 0x100);
@@ -48,7 +49,7 @@ TEST_P(RecordRun, FilesHoldExactlyTheFramesSent)
         w->device.t_DisableID_Rec_End(5, 0x7FF);
     }
     setComment(QStringLiteral("ベンチ走行 2  "));
-    std::vector<SentFrame> sent = sequence(kFrames, 0xC0FFEE + uint32_t(row.port));
+    std::vector<SentFrame> sent = sequence(kFrames, 0xC0FFEE + uint32_t(port));
     sent[kGapAt].delayMs = kGapMs;
 
     std::array<int, 8> statesDuring{};
@@ -145,16 +146,17 @@ TEST_P(RecordRun, FilesHoldExactlyTheFramesSent)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, RecordRun,
-                         ::testing::Values(RunRow{Vendor::Canusb, false, 26200},
-                                           RunRow{Vendor::Board, false, 26201},
-                                           RunRow{Vendor::Canusb, true, 26202},
-                                           RunRow{Vendor::Board, true, 26203}),
+                         ::testing::Values(RunRow{Vendor::Canusb, false},
+                                           RunRow{Vendor::Board, false},
+                                           RunRow{Vendor::Canusb, true},
+                                           RunRow{Vendor::Board, true}),
                          rowName);
 
 // Frames with 29-bit identifiers above 0x7FF do not reach a record file.
 TEST_F(RecordWindow, ExtendedIdentifiersAreNotRecorded)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 26204));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Board, port));
     std::vector<SentFrame> sent = {
         {0, 0x123, 2, {1, 2}},          {0, 0x800, 1, {9}}, {0, 0x1ABCDEF, 8, {1, 1, 1, 1, 1, 1, 1, 1}},
         {0, 0x7FE, 1, {3}},             {0, 0x7FF, 8, {0xE0, 0, 0, 0, 0, 0, 0, 0xE7}},
@@ -171,7 +173,8 @@ TEST_F(RecordWindow, ExtendedIdentifiersAreNotRecorded)
 
 TEST_F(RecordWindow, SavingSwitchedOffShowsTheMessageAndRecordsNothing)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 26205));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Canusb, port));
     w->device.t_LogSave_Enable = 0;
     child<QToolButton>("Bt_Rec")->click();
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -192,7 +195,6 @@ struct CommentRow
     std::string name;
     QString typed;
     QString stored;
-    int port;
 };
 
 class Comment : public RecordWindow, public ::testing::WithParamInterface<CommentRow>
@@ -201,7 +203,7 @@ class Comment : public RecordWindow, public ::testing::WithParamInterface<Commen
 
 TEST_P(Comment, TrailingSpacesGoThenCutTo50)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, GetParam().port));
+    ASSERT_TRUE(bringUp(Vendor::Canusb, freeTestPort()));
     setComment(GetParam().typed);
     ASSERT_TRUE(record({}, {}));
     EXPECT_EQ(w->device.t_LogComment, GetParam().stored);
@@ -212,17 +214,17 @@ const QString k50 = QString(50, QChar(u'あ'));
 INSTANTIATE_TEST_SUITE_P(
     Rows, Comment,
     ::testing::Values(
-        CommentRow{"TrailingSpaces", "run 1   ", "run 1", 26210},
-        CommentRow{"LeadingSpacesStay", "  run", "  run", 26211},
-        CommentRow{"FullWidthSpaceStays", "走行　", "走行　", 26212},
-        CommentRow{"Exactly50", k50, k50, 26213},
-        CommentRow{"Over50", k50 + "いう", k50, 26214},
+        CommentRow{"TrailingSpaces", "run 1   ", "run 1"},
+        CommentRow{"LeadingSpacesStay", "  run", "  run"},
+        CommentRow{"FullWidthSpaceStays", "走行　", "走行　"},
+        CommentRow{"Exactly50", k50, k50},
+        CommentRow{"Over50", k50 + "いう", k50},
         // Trailing spaces go before the length is tested.
-        CommentRow{"SpacesBeyond50", k50 + "     ", k50, 26215},
-        CommentRow{"OnlySpaces", "     ", "", 26216},
+        CommentRow{"SpacesBeyond50", k50 + "     ", k50},
+        CommentRow{"OnlySpaces", "     ", ""},
         // A character outside the basic plane is one character and is never halved.
         CommentRow{"SurrogatePairs", QString(49, QChar(u'x')) + QString::fromUtf8("😀😀"),
-                   QString(49, QChar(u'x')) + QString::fromUtf8("😀"), 26217}),
+                   QString(49, QChar(u'x')) + QString::fromUtf8("😀")}),
     [](const ::testing::TestParamInfo<CommentRow> &info) { return info.param.name; });
 
 struct FolderRow
@@ -230,7 +232,6 @@ struct FolderRow
     std::string name;
     QString comment;
     QString folder;   // where the file lands, relative to the record folder
-    int port;
 };
 
 class SubFolder : public RecordWindow, public ::testing::WithParamInterface<FolderRow>
@@ -240,7 +241,7 @@ class SubFolder : public RecordWindow, public ::testing::WithParamInterface<Fold
 // Whatever the comment, the run's sub-folder lies inside the record folder.
 TEST_P(SubFolder, FilesLandInsideTheRecordFolder)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, GetParam().port));
+    ASSERT_TRUE(bringUp(Vendor::Canusb, freeTestPort()));
     const QString base = work.filePath("base");
     ASSERT_TRUE(QDir().mkpath(base));
     w->device.t_LogSaveFilePath = base;
@@ -260,17 +261,18 @@ TEST_P(SubFolder, FilesLandInsideTheRecordFolder)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SubFolder,
-    ::testing::Values(FolderRow{"Dot", ".", "．", 26220}, FolderRow{"DotDot", "..", "．．", 26221},
-                      FolderRow{"DotDotSlash", "../up", "．．／up", 26222},
-                      FolderRow{"OnlySpaces", "    ", "", 26223},
-                      FolderRow{"Forbidden", "a/b:c", "a／b：c", 26224}),
+    ::testing::Values(FolderRow{"Dot", ".", "．"}, FolderRow{"DotDot", "..", "．．"},
+                      FolderRow{"DotDotSlash", "../up", "．．／up"},
+                      FolderRow{"OnlySpaces", "    ", ""},
+                      FolderRow{"Forbidden", "a/b:c", "a／b：c"}),
     [](const ::testing::TestParamInfo<FolderRow> &info) { return info.param.name; });
 
 // The record folder is the desktop and HOME is a plain file, so no file can be made: the
 // run still records, says so while it runs and when it ends, and reports nothing as saved.
 TEST_F(RecordWindow, UnsavedFramesAreReportedAtTheEnd)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 26206));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Board, port));
     const QString home = work.filePath("home");
     ASSERT_TRUE(writeAll(home, "not a folder"));
     ScopedEnv homeEnv("HOME", home.toUtf8());
@@ -292,7 +294,8 @@ TEST_F(RecordWindow, UnsavedFramesAreReportedAtTheEnd)
 
 TEST_F(RecordWindow, AdapterThatDoesNotOpenShowsTheMessage)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 26207));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Canusb, port));
     w->canusbAdapters().CAN_USB_SelectSerial = QStringLiteral("NOSUCH1");
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -306,7 +309,8 @@ TEST_F(RecordWindow, AdapterThatDoesNotOpenShowsTheMessage)
 
 TEST_F(RecordWindow, BoardThatDoesNotOpenShowsTheMessageAndTheCloseResult)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, 26208));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Board, port));
     w->interfaceBoards().Interface_CAN_SelectNo = 9;
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -318,15 +322,15 @@ TEST_F(RecordWindow, BoardThatDoesNotOpenShowsTheMessageAndTheCloseResult)
     EXPECT_EQ(states(), (std::array<int, 8>{1, 1, 0, 0, 0, 0, 0, 1}));
 }
 
-class BoardRate : public RecordWindow, public ::testing::WithParamInterface<std::pair<int, int>>
+class BoardRate : public RecordWindow, public ::testing::WithParamInterface<int>
 {
 };
 
 TEST_P(BoardRate, UnsupportedRatesAreRefusedWithoutOpening)
 {
-    ASSERT_TRUE(bringUp(Vendor::Board, GetParam().second));
+    ASSERT_TRUE(bringUp(Vendor::Board, freeTestPort()));
     w->interfaceBoards().Interface_CAN_Handle = QStringLiteral("7");   // an earlier run's
-    w->device.t_bitRate = GetParam().first;
+    w->device.t_bitRate = GetParam();
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text,
@@ -337,11 +341,9 @@ TEST_P(BoardRate, UnsupportedRatesAreRefusedWithoutOpening)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BoardRate,
-                         ::testing::Values(std::pair{1, 26230}, std::pair{6, 26231},
-                                           std::pair{7, 26232}, std::pair{8, 26233},
-                                           std::pair{-1, 26234}));
+                         ::testing::Values(1, 6, 7, 8, -1));
 
-class CanusbRate : public RecordWindow, public ::testing::WithParamInterface<std::pair<int, int>>
+class CanusbRate : public RecordWindow, public ::testing::WithParamInterface<int>
 {
 };
 
@@ -351,23 +353,21 @@ TEST_P(CanusbRate, AllEightOpen)
 {
     static const char *const kTexts[] = {"1M bps",   "800k bps", "500k bps", "250k bps",
                                          "100k bps", "50k bps",  "20k bps",  "10k bps"};
-    ASSERT_TRUE(bringUp(Vendor::Canusb, GetParam().second));
-    w->device.t_bitRate = GetParam().first;
+    ASSERT_TRUE(bringUp(Vendor::Canusb, freeTestPort()));
+    w->device.t_bitRate = GetParam();
     QString protocol;
     ASSERT_TRUE(record([&] { protocol = child<QLineEdit>("TB_Protocol")->text(); }, {}));
     EXPECT_TRUE(messages.messages.empty());
-    EXPECT_EQ(protocol, QString::fromLatin1(kTexts[GetParam().first]));
+    EXPECT_EQ(protocol, QString::fromLatin1(kTexts[GetParam()]));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CanusbRate,
-                         ::testing::Values(std::pair{0, 26240}, std::pair{1, 26241},
-                                           std::pair{2, 26242}, std::pair{3, 26243},
-                                           std::pair{4, 26244}, std::pair{5, 26245},
-                                           std::pair{6, 26246}, std::pair{7, 26247}));
+                         ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7));
 
 TEST_F(RecordWindow, CanusbRefusesARateIndexOutsideTheList)
 {
-    ASSERT_TRUE(bringUp(Vendor::Canusb, 26209));
+    const int port = freeTestPort();
+    ASSERT_TRUE(bringUp(Vendor::Canusb, port));
     w->device.t_bitRate = 8;
     ASSERT_TRUE(record({}, {}, 0));
     ASSERT_EQ(messages.messages.size(), 1u);

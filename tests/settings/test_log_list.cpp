@@ -1,6 +1,7 @@
 #include "LogList.h"
 #include "Paths.h"
 #include "TestHelpers.h"
+#include "HookGuard.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -10,7 +11,7 @@
 TEST(LogList, ColoursSurviveARestart)
 {
     QTemporaryDir folder;
-    paths::setProgramFolderForTesting(folder.path());
+    const HookGuard programFolder(&paths::setProgramFolderForTesting, folder.path());
 
     QTextDocument doc;
     QTextCursor c(&doc);
@@ -39,5 +40,4 @@ TEST(LogList, ColoursSurviveARestart)
 
     paths::setProgramFolderForTesting(folder.path() + "/gone");
     EXPECT_FALSE(SaveLogList(doc));
-    paths::setProgramFolderForTesting(QString());
 }

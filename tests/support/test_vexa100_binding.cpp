@@ -1,5 +1,6 @@
 #include "Paths.h"
 #include "Vexa100.h"
+#include "HookGuard.h"
 
 #include <QTemporaryDir>
 #include <QThread>
@@ -22,7 +23,8 @@ TEST(Vexa100Binding, BindsFromTheProgramFolder)
 TEST(Vexa100Binding, MissingLibraryIsAnErrorNotACrash)
 {
     QTemporaryDir empty;
-    paths::setProgramFolderForTesting(empty.path());
+    const HookGuard programFolder(&paths::setProgramFolderForTesting, empty.path());
+    const ResetGuard unbind(&vexa::unbindForTesting);
     vexa::unbindForTesting();
     QString error;
     EXPECT_FALSE(vexa::bind(&error));
@@ -30,6 +32,4 @@ TEST(Vexa100Binding, MissingLibraryIsAnErrorNotACrash)
     // The calls still answer.
     EXPECT_EQ(vexa::ColorAttenuation(0xFFFFFF, 1, 2), 0x808080);
     EXPECT_GT(vexa::vx_timeGetTime(), 0);
-    paths::setProgramFolderForTesting(QString());
-    vexa::unbindForTesting();
 }

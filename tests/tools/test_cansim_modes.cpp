@@ -1,5 +1,6 @@
 #include "CansimRun.h"
 #include "FloodMode.h"
+#include "free_port.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -68,7 +69,7 @@ protected:
 
 TEST_F(CansimModes, FloodArrivesCompleteAndInOrder)
 {
-    const int port = 27101;
+    const int port = freeTestPort();
     startHost(port);
     BusPeer peer;
     ASSERT_TRUE(peer.join(port));
@@ -99,7 +100,7 @@ TEST_F(CansimModes, FloodArrivesCompleteAndInOrder)
 
 TEST_F(CansimModes, ListenLogsEveryFrameWithItsMonotonicArrivalTime)
 {
-    const int port = 27102;
+    const int port = freeTestPort();
     startHost(port);
     CansimRun listen;
     const QString log = file("listen.log");
@@ -145,7 +146,7 @@ TEST_F(CansimModes, ListenLogsEveryFrameWithItsMonotonicArrivalTime)
 
 TEST_F(CansimModes, ListenStopsAtItsCountWithTheLogComplete)
 {
-    const int port = 27103;
+    const int port = freeTestPort();
     startHost(port);
     CansimRun listen;
     const QString log = file("count.log");
@@ -165,7 +166,7 @@ TEST_F(CansimModes, ListenStopsAtItsCountWithTheLogComplete)
 
 TEST_F(CansimModes, SequenceSendsExactlyTheFileWithItsDelays)
 {
-    const int port = 27104;
+    const int port = freeTestPort();
     startHost(port);
     BusPeer peer;
     ASSERT_TRUE(peer.join(port));
@@ -217,11 +218,12 @@ TEST_F(CansimModes, SequenceSendsExactlyTheFileWithItsDelays)
 
 TEST_F(CansimModes, ABadFrameFileEndsTheRunBeforeItJoins)
 {
+    const int port = freeTestPort();
     const QString frames = file("bad.txt");
     ASSERT_TRUE(writeAll(frames, "0 100 1 00\n0 100 9 00\n"));
     CansimRun seq;
     const QString ready = file("never.ready");
-    seq.start({"--mode", "sequence", "--interface", CansimRun::url(27105), "--frames", frames,
+    seq.start({"--mode", "sequence", "--interface", CansimRun::url(port), "--frames", frames,
                "--ready-file", ready});
     ASSERT_TRUE(seq.waitForExit());
     EXPECT_EQ(seq.exitCode(), 3);
@@ -269,9 +271,9 @@ TEST_F(CansimModes, TrafficLooksLikeEcusAndFollowsItsSeed)
         CansimRun listen, traffic;
         QString log;
     };
-    Bus buses[] = {{27106, "7", "11", {}, {}, {}},
-                   {27107, "7", "2", {}, {}, {}},
-                   {27108, "8", "2", {}, {}, {}}};
+    Bus buses[] = {{freeTestPort(), "7", "11", {}, {}, {}},
+                   {freeTestPort(), "7", "2", {}, {}, {}},
+                   {freeTestPort(), "8", "2", {}, {}, {}}};
     for (Bus &b : buses) {
         b.log = file(QStringLiteral("traffic%1.log").arg(b.port));
         const QString ready = file(QStringLiteral("listen%1.ready").arg(b.port));
@@ -341,7 +343,7 @@ TEST_F(CansimModes, TrafficLooksLikeEcusAndFollowsItsSeed)
 
 TEST_F(CansimModes, SignalsEndAFloodCleanly)
 {
-    const int port = 27109;
+    const int port = freeTestPort();
     startHost(port);
     CansimRun flood;
     ASSERT_TRUE(flood.start({"--mode", "flood", "--interface", CansimRun::url(port), "--count",
@@ -358,7 +360,7 @@ TEST_F(CansimModes, SignalsEndAFloodCleanly)
 
 TEST_F(CansimModes, LosingTheBusEndsTheListenerWithItsLogWritten)
 {
-    const int port = 27110;
+    const int port = freeTestPort();
     startHost(port);
     CansimRun listen;
     const QString log = file("lost.log");
@@ -399,7 +401,10 @@ TEST_P(CansimExit, EndsWithTheRightCode)
     QTemporaryDir dir;
     CansimRun run;
     const QString ready = dir.filePath("ready");
-    run.start(GetParam().args + QStringList{"--ready-file", ready});
+    // A row's bus is on a port of its own, found now.
+    QStringList args = GetParam().args;
+    args.replaceInStrings(QStringLiteral("PORT"), QString::number(freeTestPort()));
+    run.start(args + QStringList{"--ready-file", ready});
     ASSERT_TRUE(run.waitForExit());
     EXPECT_EQ(run.exitCode(), GetParam().code) << run.errors().toStdString();
     // Only a run that joined the bus says so.
@@ -409,12 +414,14 @@ TEST_P(CansimExit, EndsWithTheRightCode)
 INSTANTIATE_TEST_SUITE_P(
     Rows, CansimExit,
     ::testing::Values(
-        ExitRow{{"--mode", "host", "--interface", CansimRun::url(27111), "--duration", "0.3"}, 0},
+        ExitRow{{"--mode", "host", "--interface", "tcp://127.0.0.1:PORT/can0", "--duration",
+                 "0.3"},
+                0},
         ExitRow{{"--mode", "nonsense"}, 1},
-        ExitRow{{"--mode", "flood", "--interface", CansimRun::url(27112)}, 1},
+        ExitRow{{"--mode", "flood", "--interface", "tcp://127.0.0.1:PORT/can0"}, 1},
         ExitRow{{"--plugin", "nosuchplugin", "--mode", "host"}, 2},
-        ExitRow{{"--mode", "host", "--interface", "tcp://127.0.0.1:27113/can7"}, 2},
-        ExitRow{{"--mode", "listen", "--interface", CansimRun::url(27114), "--log",
+        ExitRow{{"--mode", "host", "--interface", "tcp://127.0.0.1:PORT/can7"}, 2},
+        ExitRow{{"--mode", "listen", "--interface", "tcp://127.0.0.1:PORT/can0", "--log",
                  "/nonexistent-folder/x.log", "--duration", "1"},
                 3}));
 

@@ -93,6 +93,24 @@ int CANUSB::canusb_Flush(int32_t handle, uint8_t flushflags)
     return s.flush ? s.flush(handle, flushflags) : ERROR_CANUSB_GENERAL;
 }
 
+bool CANUSB::hasTimedSending()
+{
+    auto &s = bound();
+    return s.writeAt && s.writeAtStatus && s.flush;
+}
+
+int CANUSB::canusb_WriteAt(int32_t handle, CANMsg *msg, uint64_t dueUs)
+{
+    auto &s = bound();
+    return s.writeAt && msg ? s.writeAt(handle, msg, dueUs) : ERROR_CANUSB_GENERAL;
+}
+
+int CANUSB::canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiting)
+{
+    auto &s = bound();
+    return s.writeAtStatus ? s.writeAtStatus(handle, sent, waiting) : ERROR_CANUSB_GENERAL;
+}
+
 QString CANUSB::driverPath()
 {
     return CanusbdrvSymbols::instance().library().path();

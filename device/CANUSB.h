@@ -73,6 +73,7 @@ public:
     static constexpr uint8_t FLUSH_WAIT = 0x00;
     static constexpr uint8_t FLUSH_DONTWAIT = 0x01;
     static constexpr uint8_t FLUSH_EMPTY_INQUEUE = 0x02;
+    static constexpr uint8_t FLUSH_CANCEL_TIMED = 0x04;
 
     // Frame flags.
     static constexpr uint8_t CANMSG_EXTENDED = 0x80;
@@ -117,6 +118,10 @@ public:
     // verinfo must hold at least VERSION_TEXT_LENGTH bytes.
     static int canusb_VersionInfo(int32_t handle, char *verinfo);
     static int canusb_Flush(int32_t handle, uint8_t flushflags);
+    // Timed transmission (dueUs on CLOCK_MONOTONIC), when the bound library offers it.
+    static bool hasTimedSending();
+    static int canusb_WriteAt(int32_t handle, CANMsg *msg, uint64_t dueUs);
+    static int canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiting);
 
     // The start-up check looks for the library file; the path is for its message.
     static QString driverPath();

@@ -40,6 +40,8 @@ bool CanusbdrvSymbols::bind()
         get(readFirst, "canusb_ReadFirst", false);
         get(status, "canusb_Status", false);
         get(flush, "canusb_Flush", false);
+        get(writeAt, "canusb_WriteAt", false);
+        get(writeAtStatus, "canusb_WriteAtStatus", false);
     }
     if (!m_library.finish())
         clear();
@@ -55,6 +57,8 @@ void CanusbdrvSymbols::clear()
     versionInfo = nullptr;
     readFirst = nullptr;
     flush = nullptr;
+    writeAt = nullptr;
+    writeAtStatus = nullptr;
 }
 
 void CanusbdrvSymbols::unbindForTesting()

@@ -23,6 +23,8 @@ public:
     using ReadFirstFn = int (*)(int32_t, uint32_t, uint32_t, CANUSB::CANMsg *);
     using VersionFn = int (*)(int32_t, char *);
     using FlushFn = int (*)(int32_t, uint8_t);
+    using WriteAtFn = int (*)(int32_t, CANUSB::CANMsg *, uint64_t);
+    using WriteAtStatusFn = int (*)(int32_t, uint32_t *, uint32_t *);
 
     AdapterFn getFirstAdapter = nullptr;
     AdapterFn getNextAdapter = nullptr;
@@ -35,6 +37,10 @@ public:
     ReadFirstFn readFirst = nullptr;
     HandleFn status = nullptr;
     FlushFn flush = nullptr;
+    // Timed transmission, which a library built before it lacks: then the program sends
+    // each frame itself when it is due.
+    WriteAtFn writeAt = nullptr;
+    WriteAtStatusFn writeAtStatus = nullptr;
 
     // The next call binds again from the driver folder (tests move it around).
     void unbindForTesting();

@@ -31,8 +31,9 @@ bool IFCanSymbols::bind()
     if (m_library.wasTried())
         return m_library.isBound();
     if (m_library.load()) {
-        auto get = [this](auto &fn, const char *name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(m_library.resolve(name));
+        auto get = [this](auto &fn, const char *name, bool required = true) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(
+                m_library.resolve(name, required));
         };
         get(openPort, "CanOpenPort");
         get(closePort, "CanClosePort");
@@ -43,6 +44,9 @@ bool IFCanSymbols::bind()
         get(deactivate, "CanDeactivate");
         get(receiveMessage, "CanReceiveMessage");
         get(sendMessage, "CanSendMessage");
+        get(sendMessageAt, "CanSendMessageAt", false);
+        get(flushMessageAt, "CanFlushMessageAt", false);
+        get(getMessageAtStatus, "CanGetMessageAtStatus", false);
     }
     if (!m_library.finish())
         clear();
@@ -58,6 +62,9 @@ void IFCanSymbols::clear()
     setConfig = nullptr;
     receiveMessage = nullptr;
     sendMessage = nullptr;
+    sendMessageAt = nullptr;
+    flushMessageAt = nullptr;
+    getMessageAtStatus = nullptr;
 }
 
 void IFCanSymbols::unbindForTesting()

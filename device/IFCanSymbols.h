@@ -11,7 +11,7 @@ class IFCanSymbols final
 public:
     static IFCanSymbols &instance();
 
-    // True when every entry point was found.
+    // True when every entry point the program needs was found.
     bool bind();
     DriverLibrary &library() { return m_library; }
 
@@ -22,6 +22,8 @@ public:
     using SetConfigFn = uint32_t (*)(int32_t, const InterfaceCAN::CAN_CONFIG *);
     using ReceiveFn = uint32_t (*)(int32_t, InterfaceCAN::CAN_MESSAGE *, uint32_t);
     using SendFn = uint32_t (*)(int32_t, const InterfaceCAN::CAN_MESSAGE *, uint32_t);
+    using SendAtFn = uint32_t (*)(int32_t, const InterfaceCAN::CAN_MESSAGE *, uint32_t, uint64_t);
+    using StatusAtFn = uint32_t (*)(int32_t, uint32_t *, uint32_t *);
 
     OpenFn openPort = nullptr;
     HandleFn closePort = nullptr;
@@ -32,6 +34,11 @@ public:
     HandleFn deactivate = nullptr;
     ReceiveFn receiveMessage = nullptr;
     SendFn sendMessage = nullptr;
+    // Timed transmission, which a library built before it lacks: then the program sends
+    // each message itself when it is due.
+    SendAtFn sendMessageAt = nullptr;
+    HandleFn flushMessageAt = nullptr;
+    StatusAtFn getMessageAtStatus = nullptr;
 
     void unbindForTesting();
 

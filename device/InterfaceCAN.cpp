@@ -97,6 +97,36 @@ uint32_t InterfaceCAN::CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessage
     return s.sendMessage ? s.sendMessage(hPort, pMessages, ulCount) : IFCAN_ERROR_NOT_READY;
 }
 
+bool InterfaceCAN::hasTimedSending()
+{
+    auto &s = bound();
+    return s.sendMessageAt && s.flushMessageAt && s.getMessageAtStatus;
+}
+
+uint32_t InterfaceCAN::CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessages,
+                                        uint32_t ulCount, uint64_t ullDueUs)
+{
+    auto &s = bound();
+    if (!pMessages && ulCount > 0)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    return s.sendMessageAt ? s.sendMessageAt(hPort, pMessages, ulCount, ullDueUs)
+                           : IFCAN_ERROR_NOT_SUPPORTED;
+}
+
+uint32_t InterfaceCAN::CanFlushMessageAt(int32_t hPort)
+{
+    auto &s = bound();
+    return s.flushMessageAt ? s.flushMessageAt(hPort) : IFCAN_ERROR_NOT_SUPPORTED;
+}
+
+uint32_t InterfaceCAN::CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent,
+                                             uint32_t *pulWaiting)
+{
+    auto &s = bound();
+    return s.getMessageAtStatus ? s.getMessageAtStatus(hPort, pulSent, pulWaiting)
+                                : IFCAN_ERROR_NOT_SUPPORTED;
+}
+
 QString InterfaceCAN::driverPath()
 {
     return IFCanSymbols::instance().library().path();

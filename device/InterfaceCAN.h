@@ -108,6 +108,13 @@ public:
     // pMessages holds ulCount messages.
     static uint32_t CanReceiveMessage(int32_t hPort, CAN_MESSAGE *pMessages, uint32_t ulCount);
     static uint32_t CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount);
+    // Timed transmission (ullDueUs on CLOCK_MONOTONIC), when the bound library offers it;
+    // without it these answer IFCAN_ERROR_NOT_SUPPORTED.
+    static bool hasTimedSending();
+    static uint32_t CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessages,
+                                     uint32_t ulCount, uint64_t ullDueUs);
+    static uint32_t CanFlushMessageAt(int32_t hPort);
+    static uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting);
 
     static QString driverPath();
     static bool isDriverInstalled();

@@ -157,6 +157,8 @@ void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
         const FrameBuffer &buffer = channel == 1 ? m_ch1 : m_ch2;
         while (host.RxFlag == 1 && PlayDAT_Select_ch == channel) {
             if (PlayDAT_count < 0 || PlayDAT_count > FrameBuffer::kLastIndex) {
+                if (!handOffsSettled(host, params))
+                    continue;
                 PlayDAT_count = 0;
                 endOfBuffer(host, device);
                 continue;
@@ -166,10 +168,10 @@ void CAN_PlayDB::playLoop(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
                 continue;
             }
             // Due frames go out back to back: no yield between sending and the next test.
-            if (!sendDueMessage(host, params, rx, device))
+            if (!sendDueMessage(host, params, rx, device, buffer[PlayDAT_count]))
                 break;
             advance(buffer, device);
-            if (PlayDAT_count > FrameBuffer::kLastIndex) {
+            if (PlayDAT_count > FrameBuffer::kLastIndex && handOffsSettled(host, params)) {
                 PlayDAT_count = 0;
                 endOfBuffer(host, device);
             }
@@ -237,6 +239,9 @@ void CAN_PlayDB::resetRunState()
     vx_millisecond_Repeat_MAX = 0;
     m_clock.restart();
     m_t0 = 0;
+    m_timed = false;
+    m_device = nullptr;
+    m_rx = nullptr;
     m_wrapPending = false;
     m_beginsCycle[0] = m_beginsCycle[1] = false;
 }
@@ -268,6 +273,11 @@ bool CAN_PlayDB::beginSending(RunHost &host, CAN_ReadDB &rx, PlayDevice &device,
     vx_millisecond_Repeat = vx_millisecond;
     timeBeginPeriod(1);
     m_periodHeld = true;
+    m_device = &device;
+    m_rx = &rx;
+    m_timed = device.canSendTimed();
+    if (m_timed)
+        m_handOff.restart(device.timedStatus().sent);
     return true;
 }
 
@@ -284,17 +294,43 @@ double CAN_PlayDB::elapsedMs(double skipOffset) const
 
 bool CAN_PlayDB::isDue(const RecordFrame &record, double skipOffset) const
 {
+    if (m_timed && (Pause_ON_Flag != 0 || !m_handOff.hasRoom()))
+        return false;
     const double target = record.time - m_t0;
     if (!std::isfinite(target))
         return true;
-    return target <= elapsedMs(skipOffset);
+    return target <= elapsedMs(skipOffset) + (m_timed ? PlayHandOff::kLookAheadMs : 0);
+}
+
+double CAN_PlayDB::dueMs(const RecordFrame &record, double skipOffset) const
+{
+    const double target = record.time - m_t0;
+    if (!std::isfinite(target))
+        return vx_millisecond;
+    return vx_millisecond_Repeat - skipOffset + Pause_ON_offset_time2 + target;
+}
+
+uint64_t CAN_PlayDB::driverDueUs(double atMs)
+{
+    const double nowMs = m_clock.now();
+    const auto nowNs = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count());
+    const double aheadNs = (atMs - nowMs) * 1.0e6;
+    // A time already past (or no time at all) means at once. Rounded up, so a frame never
+    // leaves before its time on the run's clock.
+    const uint64_t dueNs = aheadNs > 0 ? nowNs + uint64_t(aheadNs) : nowNs;
+    return (dueNs + 999) / 1000;
 }
 
 void CAN_PlayDB::waitingPass(const RecordFrame *next, double skipOffset)
 {
     switch (Pause_ON_Flag) {
     case 1:
-        // Paused: the clock is not read, so the playing time stands still.
+        // Paused: the clock is not read, so the playing time stands still. What the driver
+        // has not sent yet is taken back and handed over again after the pause.
+        if (m_timed && !m_handOff.empty())
+            takeBackHandOffs();
         if (Pause_ON_starttime < vx_millisecond)
             Pause_ON_starttime = vx_millisecond;
         break;
@@ -315,7 +351,37 @@ void CAN_PlayDB::waitingPass(const RecordFrame *next, double skipOffset)
         break;
     }
     pumpMessages();
+    if (m_timed) {
+        // A pause clicked just now stops what has not left at once, not a pass later.
+        if (Pause_ON_Flag == 1 && !m_handOff.empty())
+            takeBackHandOffs();
+        enterHandedOffSent();
+        restTimed(next, skipOffset);
+        return;
+    }
     rest(next, skipOffset);
+}
+
+void CAN_PlayDB::restTimed(const RecordFrame *next, double skipOffset)
+{
+    double restMs = kMaxRestMs;
+    if (Pause_ON_Flag == 0) {
+        const double nowMs = m_clock.now();
+        if (!m_handOff.hasRoom()) {
+            // Room comes when the oldest frame leaves; the driver may be a moment late.
+            restMs = std::max(m_handOff.front().dueMs - nowMs, kMinTimedRestMs);
+        } else if (next) {
+            const double target = next->time - m_t0;
+            const double elapsed =
+                nowMs - vx_millisecond_Repeat + skipOffset - Pause_ON_offset_time2;
+            restMs = target - PlayHandOff::kLookAheadMs - elapsed;
+        } else if (!m_handOff.empty()) {
+            restMs = std::max(m_handOff.lastDueMs() - nowMs, kMinTimedRestMs);
+        }
+        restMs = std::min(restMs, kMaxRestMs);
+    }
+    if (restMs > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(restMs));
 }
 
 void CAN_PlayDB::rest(const RecordFrame *next, double skipOffset)
@@ -335,7 +401,8 @@ void CAN_PlayDB::rest(const RecordFrame *next, double skipOffset)
 }
 
 bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
-                                PlayDevice &device)
+                                PlayDevice &device, const RecordFrame &record,
+                                double skipOffset)
 {
     const PlayMessage &message = device.message();
     // An identifier the frame format cannot carry (above 0x7FF with 11-bit identifiers)
@@ -344,12 +411,14 @@ bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_Re
         return true;
     if (message.isTableId() && rx.CAN11_Disabled_ID(int16_t(message.id)) != 0)
         return true;
+    if (m_timed)
+        return handOver(host, params, rx, device, record, skipOffset);
     for (;;) {
         switch (device.send()) {
         case PlayDevice::SendResult::Sent:
         case PlayDevice::SendResult::Refused:
-            ++sentFrameCount;
-            enterSentFrame(rx, message);
+        case PlayDevice::SendResult::Untimed:
+            enterSentFrame(rx, message, vx_millisecond);
             return true;
         case PlayDevice::SendResult::Busy:
             // The driver's queue is full: it empties while the window system runs.
@@ -365,11 +434,86 @@ bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_Re
     }
 }
 
-void CAN_PlayDB::enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const
+bool CAN_PlayDB::handOver(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
+                          PlayDevice &device, const RecordFrame &record, double skipOffset)
 {
+    const PlayMessage &message = device.message();
+    const double at = std::max(dueMs(record, skipOffset), m_handOff.lastDueMs());
+    for (;;) {
+        switch (device.sendAt(driverDueUs(at))) {
+        case PlayDevice::SendResult::Sent:
+            m_handOff.add(PlayDAT_count, &record, message, at);
+            return true;
+        case PlayDevice::SendResult::Refused:
+            enterSentFrame(rx, message, vx_millisecond);
+            return true;
+        case PlayDevice::SendResult::Busy:
+            if (host.RxFlag != 1)
+                return false;
+            pumpMessages();
+            enterHandedOffSent();
+            break;
+        case PlayDevice::SendResult::Lost:
+            showMessage(device.failureText(), MsgIcon::Critical, params.Application_title);
+            host.RxFlag = 0;
+            return false;
+        case PlayDevice::SendResult::Untimed: {
+            // The device cannot send at a due time after all: the run goes on sending each
+            // frame itself, once what was handed over has left.
+            while (host.RxFlag == 1 && !m_handOff.empty())
+                waitingPass();
+            m_timed = false;
+            while (host.RxFlag == 1 && !isDue(record, skipOffset))
+                waitingPass(&record, skipOffset);
+            if (host.RxFlag != 1)
+                return false;
+            return sendDueMessage(host, params, rx, device, record, skipOffset);
+        }
+        }
+    }
+}
+
+bool CAN_PlayDB::enterHandedOffSent()
+{
+    if (m_handOff.empty())
+        return true;
+    const PlayDevice::TimedStatus status = m_device->timedStatus();
+    while (const auto frame = m_handOff.takeSent(status.sent))
+        enterSentFrame(*m_rx, frame->message, frame->dueMs);
+    // Frames neither sent nor waiting: the driver dropped them with the device.
+    return m_handOff.empty() || status.waiting > 0;
+}
+
+void CAN_PlayDB::takeBackHandOffs()
+{
+    m_device->cancelTimed();
+    enterHandedOffSent();
+    if (const auto first = m_handOff.takeFirstUnsent(m_device->timedStatus().sent)) {
+        PlayDAT_count = first->index;
+        m_device->fill(*first->record);
+        ++m_takeBacks;
+    }
+}
+
+bool CAN_PlayDB::handOffsSettled(RunHost &host, const ELM327_Info &params)
+{
+    const uint32_t takeBacks = m_takeBacks;
+    while (m_timed && host.RxFlag == 1 && !m_handOff.empty() && takeBacks == m_takeBacks) {
+        waitingPass();
+        if (!enterHandedOffSent()) {
+            showMessage(m_device->failureText(), MsgIcon::Critical, params.Application_title);
+            host.RxFlag = 0;
+        }
+    }
+    return host.RxFlag == 1 && takeBacks == m_takeBacks;
+}
+
+void CAN_PlayDB::enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message, double atMs)
+{
+    ++sentFrameCount;
     if (!message.isTableId())
         return;
-    const double playing = std::floor(vx_millisecond - Pause_ON_offset_time);
+    const double playing = std::floor(atMs - Pause_ON_offset_time);
     rx.updateFrame(int16_t(message.id), message.dlc, playing, Currency::fromDouble(playing),
                    message.data);
 }
@@ -415,6 +559,16 @@ bool CAN_PlayDB::preloadSettled(RunHost &host)
 
 void CAN_PlayDB::endRun(RunHost &host, PlayDevice &device)
 {
+    // Disconnect leaves nothing queued in the driver: what has not left is dropped, what
+    // has is entered.
+    if (m_timed && !m_handOff.empty()) {
+        device.cancelTimed();
+        enterHandedOffSent();
+        m_handOff.takeFirstUnsent(device.timedStatus().sent);
+    }
+    m_timed = false;
+    m_device = nullptr;
+    m_rx = nullptr;
     if (m_periodHeld) {
         timeEndPeriod(1);
         m_periodHeld = false;

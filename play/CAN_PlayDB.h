@@ -2,6 +2,7 @@
 
 #include "FrameBuffer.h"
 #include "PlayClock.h"
+#include "PlayHandOff.h"
 #include "PlayTarget.h"
 #include "PlayVariant.h"
 
@@ -85,7 +86,7 @@ public:
     double interfaceCAN_offset_time = 0;
     double vx_millisecond_Repeat = 0;
     double vx_millisecond_Repeat_MAX = 0;
-    // Frames handed to the device in this run, for a summary.
+    // Frames that left for the bus in this run, for a summary.
     int64_t sentFrameCount = 0;
 
     // The variant engines, created on first use and kept.
@@ -108,7 +109,9 @@ public:
     // time a variant has skipped.
     double elapsedMs(double skipOffset = 0) const;
     // A record whose time (less t0) has been reached. A time that is not a number is due
-    // at once, so a damaged record cannot hold the run.
+    // at once, so a damaged record cannot hold the run. When the driver sends at due times,
+    // a record is due for handing over as soon as it falls within the look-ahead and the
+    // driver's share has room, and never while the run is paused.
     bool isDue(const RecordFrame &record, double skipOffset = 0) const;
     // One pass with nothing due: reads the clock (or, paused, keeps it frozen; resumed,
     // adds the pause), then lets the window system run. Then, when the next record is
@@ -117,17 +120,33 @@ public:
     // always spun. A sleeping thread can wake late by a millisecond or more (on a virtual
     // machine, the idle processor itself is descheduled), so dense traffic is spun
     // throughout and only sparse traffic and pauses save the core.
+    //
+    // When the driver sends at due times, the window thread does not spin at all: a pass
+    // enters what the driver has sent into the per-ID table, takes back what it has not
+    // sent when the run is paused (PlayDAT_count goes back to the first frame that never
+    // left), and sleeps until the next frame is to be handed over.
     void waitingPass(const RecordFrame *next = nullptr, double skipOffset = 0);
-    // Sends the message when the bus check did not find its identifier on the bus and
-    // enters it into the per-ID table. Never yields unless the driver's queue is full. False
-    // when the device has dropped out: the message has been shown and RxFlag is 0.
+    // Sends the message of `record` (the record at PlayDAT_count) when the bus check did
+    // not find its identifier on the bus and enters it into the per-ID table. Never yields
+    // unless the driver's queue is full. With a driver that sends at due times, the message
+    // is handed over with its due time instead and entered once the driver has sent it.
+    // False when the device has dropped out: the message has been shown and RxFlag is 0.
     bool sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx,
-                        PlayDevice &device);
+                        PlayDevice &device, const RecordFrame &record, double skipOffset = 0);
+    // At the end of a buffer: waits until the driver has sent every frame handed over, so
+    // a switch, a new cycle or the end of the run comes after the last frame, as it does
+    // when each frame is sent on its own. False when the run was paused meanwhile and has
+    // gone back within the buffer, or has stopped.
+    // A device that drops out meanwhile ends the run with its message.
+    bool handOffsSettled(RunHost &host, const ELM327_Info &params);
     // The per-ID entry of a sent frame, in the order the live monitor reads: identifiers
-    // outside 1 … 0x7FF have no entry. Its time is the playing time in whole milliseconds,
-    // as the program's millisecond clock reads, so the table's cycle times look as they do
-    // in a recording; the finer clock only schedules.
-    void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message) const;
+    // outside 1 … 0x7FF have no entry. atMs is the clock reading it was sent at; the
+    // entry's time is the playing time in whole milliseconds, as the program's millisecond
+    // clock reads, so the table's cycle times look as they do in a recording; the finer
+    // clock only schedules.
+    void enterSentFrame(CAN_ReadDB &rx, const PlayMessage &message, double atMs);
+    // True while the run hands frames to a driver that sends them at their due times.
+    bool sendsTimed() const { return m_timed; }
     // A cycle is complete: its length is kept (first cycle only) and the time line
     // restarts, so the first frame of the next cycle is due at once.
     void startNewCycle();
@@ -162,10 +181,23 @@ private:
     void endOfBuffer(RunHost &host, PlayDevice &device);
     void readClock();
     void rest(const RecordFrame *next, double skipOffset);
+    void restTimed(const RecordFrame *next, double skipOffset);
+    // The record's due time on the run's clock.
+    double dueMs(const RecordFrame &record, double skipOffset) const;
+    // A time on the run's clock as the driver takes it: microseconds on CLOCK_MONOTONIC.
+    uint64_t driverDueUs(double atMs);
+    bool handOver(RunHost &host, const ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device,
+                  const RecordFrame &record, double skipOffset);
+    // False when frames handed over were neither sent nor still waiting.
+    bool enterHandedOffSent();
+    void takeBackHandOffs();
 
     // A pass sleeps at most this long, so the window system still runs 1000 times a second.
     static constexpr double kMaxRestMs = 1.0;
     static constexpr double kSpinMarginMs = 3.0;
+    // The shortest sleep of a pass that waits for the driver, so a late driver is not
+    // polled in a spin.
+    static constexpr double kMinTimedRestMs = 0.05;
 
     void ClearFileNameList(int32_t last);
     void BuildFolderFileList(RunHost &host, const ELM327_Info &params);
@@ -182,6 +214,12 @@ private:
     PlayClock m_clock;
     double m_t0 = 0;
     bool m_periodHeld = false;
+    // The run's device and table while frames are handed over ahead of time.
+    bool m_timed = false;
+    PlayDevice *m_device = nullptr;
+    CAN_ReadDB *m_rx = nullptr;
+    PlayHandOff m_handOff;
+    uint32_t m_takeBacks = 0;
     bool m_wrapPending = false;
     bool m_beginsCycle[2] = {false, false};
 };

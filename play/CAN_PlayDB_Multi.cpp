@@ -186,17 +186,18 @@ void CAN_PlayDB_Multi::playLoop(RunHost &host, const ELM327_Info &params, CAN_Re
         while (host.RxFlag == 1 && caller.PlayDAT_Select_ch == channel) {
             int32_t &count = caller.PlayDAT_count;
             if (count < 0 || count > FrameBuffer::kLastIndex) {
-                endOfBuffer(host, params, device, caller);
+                if (caller.handOffsSettled(host, params))
+                    endOfBuffer(host, params, device, caller);
                 continue;
             }
             if (!caller.isDue(active[count], SkipTime_Offset)) {
                 caller.waitingPass(&active[count], SkipTime_Offset);
                 continue;
             }
-            if (!caller.sendDueMessage(host, params, rx, device))
+            if (!caller.sendDueMessage(host, params, rx, device, active[count], SkipTime_Offset))
                 break;
             advanceKept(count, active.frames(), params, device);
-            if (count > FrameBuffer::kLastIndex)
+            if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host, params))
                 endOfBuffer(host, params, device, caller);
         }
     }

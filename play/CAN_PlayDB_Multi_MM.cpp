@@ -135,17 +135,19 @@ void CAN_PlayDB_Multi_MM::playLoop(RunHost &host, ELM327_Info &params, CAN_ReadD
            && caller.FolderPlayMode_FN_Count_Now < caller.FolderPlayMode_FN_Count) {
         const auto frames = m_memory->row(caller.FolderPlayMode_FN_Count_Now);
         if (count < 0 || count > FrameBuffer::kLastIndex) {
-            endOfSlot(host, params, device, caller);
+            if (caller.handOffsSettled(host, params))
+                endOfSlot(host, params, device, caller);
             continue;
         }
         if (!caller.isDue(frames[size_t(count)], SkipTime_Offset)) {
             caller.waitingPass(&frames[size_t(count)], SkipTime_Offset);
             continue;
         }
-        if (!caller.sendDueMessage(host, params, rx, device))
+        if (!caller.sendDueMessage(host, params, rx, device, frames[size_t(count)],
+                                   SkipTime_Offset))
             break;
         CAN_PlayDB_Multi::advanceKept(count, frames, params, device);
-        if (count > FrameBuffer::kLastIndex)
+        if (count > FrameBuffer::kLastIndex && caller.handOffsSettled(host, params))
             endOfSlot(host, params, device, caller);
     }
 }

@@ -92,6 +92,41 @@ PlayDevice::SendResult CanusbPlayDevice::send()
     }
 }
 
+bool CanusbPlayDevice::canSendTimed() const
+{
+    return CANUSB::hasTimedSending();
+}
+
+PlayDevice::SendResult CanusbPlayDevice::sendAt(uint64_t dueUs)
+{
+    switch (CANUSB::canusb_WriteAt(m_adapters.CAN_USB_Handle, &m_msg, dueUs)) {
+    case CANUSB::ERROR_CANUSB_OK:
+        return SendResult::Sent;
+    case CANUSB::ERROR_CANUSB_TX_FIFO_FULL:
+        return SendResult::Busy;
+    case CANUSB::ERROR_CANUSB_NO_DEVICE:
+    case CANUSB::ERROR_CANUSB_NOT_OPEN:
+        return SendResult::Lost;
+    case CANUSB::ERROR_CANUSB_INVALID_PARAM:
+        return SendResult::Refused;
+    default:
+        return SendResult::Untimed;
+    }
+}
+
+void CanusbPlayDevice::cancelTimed()
+{
+    CANUSB::canusb_Flush(m_adapters.CAN_USB_Handle,
+                         CANUSB::FLUSH_CANCEL_TIMED | CANUSB::FLUSH_DONTWAIT);
+}
+
+PlayDevice::TimedStatus CanusbPlayDevice::timedStatus() const
+{
+    TimedStatus s;
+    CANUSB::canusb_WriteAtStatus(m_adapters.CAN_USB_Handle, &s.sent, &s.waiting);
+    return s;
+}
+
 void CanusbPlayDevice::close()
 {
     if (!m_open)

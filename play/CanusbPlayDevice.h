@@ -18,6 +18,10 @@ public:
     void busCheck(RunHost &host, CAN_ReadDB &rx) override;
     void fill(const RecordFrame &record) override;
     SendResult send() override;
+    bool canSendTimed() const override;
+    SendResult sendAt(uint64_t dueUs) override;
+    void cancelTimed() override;
+    TimedStatus timedStatus() const override;
     void close() override;
     QString bitRateLabel() const override;
     QString failureText() const override;

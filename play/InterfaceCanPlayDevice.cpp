@@ -120,6 +120,43 @@ PlayDevice::SendResult InterfaceCanPlayDevice::send()
     }
 }
 
+bool InterfaceCanPlayDevice::canSendTimed() const
+{
+    return InterfaceCAN::hasTimedSending();
+}
+
+PlayDevice::SendResult InterfaceCanPlayDevice::sendAt(uint64_t dueUs)
+{
+    switch (InterfaceCAN::CanSendMessageAt(handle(), &m_msg, 1, dueUs)) {
+    case InterfaceCAN::IFCAN_ERROR_SUCCESS:
+        return SendResult::Sent;
+    case InterfaceCAN::IFCAN_ERROR_BUFFER_FULL:
+    case InterfaceCAN::IFCAN_ERROR_NOW_SENDING:
+        return SendResult::Busy;
+    case InterfaceCAN::IFCAN_ERROR_DELETED:
+    case InterfaceCAN::IFCAN_ERROR_INVALID_HANDLE:
+    case InterfaceCAN::IFCAN_ERROR_NOT_OPENED:
+        return SendResult::Lost;
+    case InterfaceCAN::IFCAN_ERROR_NOT_SUPPORTED:
+    case InterfaceCAN::IFCAN_ERROR_INVALID_FUNCTION:
+        return SendResult::Untimed;
+    default:
+        return SendResult::Refused;
+    }
+}
+
+void InterfaceCanPlayDevice::cancelTimed()
+{
+    InterfaceCAN::CanFlushMessageAt(handle());
+}
+
+PlayDevice::TimedStatus InterfaceCanPlayDevice::timedStatus() const
+{
+    TimedStatus s;
+    InterfaceCAN::CanGetMessageAtStatus(handle(), &s.sent, &s.waiting);
+    return s;
+}
+
 void InterfaceCanPlayDevice::close()
 {
     if (!m_open)

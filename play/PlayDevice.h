@@ -33,6 +33,7 @@ public:
         Busy,      // the transmit queue is full; the same message may be sent again
         Refused,   // the driver would not take it; counted as sent
         Lost,      // the device has dropped out; nothing more can be sent
+        Untimed,   // sendAt only: the driver or the device cannot send at a due time
     };
 
     virtual ~PlayDevice() = default;
@@ -48,6 +49,26 @@ public:
     // Refills the message structure from a record.
     virtual void fill(const RecordFrame &record) = 0;
     virtual SendResult send() = 0;
+
+    // Timed transmission: the driver sends the message at dueUs (microseconds on
+    // CLOCK_MONOTONIC), after every message handed to it before. A driver library built
+    // without it says so here, and the run sends each frame itself when it is due.
+    virtual bool canSendTimed() const { return false; }
+    virtual SendResult sendAt(uint64_t dueUs)
+    {
+        (void)dueUs;
+        return SendResult::Untimed;
+    }
+    // Drops the timed messages that have not left yet.
+    virtual void cancelTimed() {}
+    // Timed messages sent since the device opened (counting on past 2^32 - 1 to 0), and
+    // how many still wait in the driver.
+    struct TimedStatus
+    {
+        uint32_t sent = 0;
+        uint32_t waiting = 0;
+    };
+    virtual TimedStatus timedStatus() const { return {}; }
     // Safe to call whether or not open() succeeded.
     virtual void close() = 0;
 

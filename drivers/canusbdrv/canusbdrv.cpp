@@ -90,6 +90,33 @@ void toMessage(const BusFrame &frame, bool timestamps, CANMsg &msg)
     std::memcpy(msg.data, frame.data, sizeof msg.data);
 }
 
+bool toFrame(const CANMsg *msg, BusFrame &frame)
+{
+    if (!msg || msg->len > 8)
+        return false;
+    frame.flags = ((msg->flags & CANMSG_EXTENDED) ? BusFrame::Extended : 0)
+                  | ((msg->flags & CANMSG_RTR) ? BusFrame::Remote : 0);
+    if (msg->id > (frame.extended() ? 0x1FFFFFFFu : 0x7FFu))
+        return false;
+    frame.id = msg->id;
+    frame.len = msg->len;
+    std::memcpy(frame.data, msg->data, sizeof frame.data);
+    return true;
+}
+
+int writeResult(CanBusWorker::WriteError e)
+{
+    switch (e) {
+    case CanBusWorker::WriteError::None:
+        return ERROR_CANUSB_OK;
+    case CanBusWorker::WriteError::QueueFull:
+        return ERROR_CANUSB_TX_FIFO_FULL;
+    case CanBusWorker::WriteError::NotConnected:
+        break;
+    }
+    return ERROR_CANUSB_NO_DEVICE;
+}
+
 int openError(CanBusWorker::OpenError e)
 {
     switch (e) {
@@ -211,25 +238,34 @@ CANUSB_API int canusb_Write(CANHANDLE h, CANMsg *msg)
     const std::shared_ptr<Channel> channel = channels().get(h);
     if (!channel)
         return ERROR_CANUSB_NOT_OPEN;
-    if (!msg || msg->len > 8)
-        return ERROR_CANUSB_INVALID_PARAM;
     BusFrame frame;
-    frame.flags = ((msg->flags & CANMSG_EXTENDED) ? BusFrame::Extended : 0)
-                  | ((msg->flags & CANMSG_RTR) ? BusFrame::Remote : 0);
-    if (msg->id > (frame.extended() ? 0x1FFFFFFFu : 0x7FFu))
+    if (!toFrame(msg, frame))
         return ERROR_CANUSB_INVALID_PARAM;
-    frame.id = msg->id;
-    frame.len = msg->len;
-    std::memcpy(frame.data, msg->data, sizeof frame.data);
-    switch (channel->worker.write(&frame, 1)) {
-    case CanBusWorker::WriteError::None:
-        return ERROR_CANUSB_OK;
-    case CanBusWorker::WriteError::QueueFull:
-        return ERROR_CANUSB_TX_FIFO_FULL;
-    case CanBusWorker::WriteError::NotConnected:
-        break;
-    }
-    return ERROR_CANUSB_NO_DEVICE;
+    return writeResult(channel->worker.write(&frame, 1));
+}
+
+CANUSB_API int canusb_WriteAt(CANHANDLE h, CANMsg *msg, uint64_t dueUs)
+{
+    const std::shared_ptr<Channel> channel = channels().get(h);
+    if (!channel)
+        return ERROR_CANUSB_NOT_OPEN;
+    BusFrame frame;
+    if (!toFrame(msg, frame) || dueUs > UINT64_MAX / 1000u)
+        return ERROR_CANUSB_INVALID_PARAM;
+    return writeResult(channel->worker.writeAt(&frame, 1, dueUs * 1000u));
+}
+
+CANUSB_API int canusb_WriteAtStatus(CANHANDLE h, uint32_t *sent, uint32_t *waiting)
+{
+    const std::shared_ptr<Channel> channel = channels().get(h);
+    if (!channel)
+        return ERROR_CANUSB_NOT_OPEN;
+    const CanBusWorker::TimedCounts counts = channel->worker.timedCounts();
+    if (sent)
+        *sent = uint32_t(counts.sent);
+    if (waiting)
+        *waiting = uint32_t(counts.waiting);
+    return ERROR_CANUSB_OK;
 }
 
 CANUSB_API int canusb_Status(CANHANDLE h)
@@ -264,6 +300,8 @@ CANUSB_API int canusb_Flush(CANHANDLE h, uint8_t flushflags)
     const std::shared_ptr<Channel> channel = channels().get(h);
     if (!channel)
         return ERROR_CANUSB_NOT_OPEN;
+    if (flushflags & FLUSH_CANCEL_TIMED)
+        channel->worker.flushTimed();
     if (flushflags & FLUSH_EMPTY_INQUEUE) {
         channel->worker.received().clear();
         channel->worker.received().resetDropped();

@@ -65,6 +65,8 @@ typedef int32_t CANHANDLE;
 #define FLUSH_WAIT 0x00
 #define FLUSH_DONTWAIT 0x01
 #define FLUSH_EMPTY_INQUEUE 0x02
+/* Drops the frames given to canusb_WriteAt that have not been sent yet. */
+#define FLUSH_CANCEL_TIMED 0x04
 
 /* Frame flags. */
 #define CANMSG_EXTENDED 0x80
@@ -103,6 +105,16 @@ CANUSB_API int canusb_Status(CANHANDLE h);
 /* Writes the version text (at most 32 bytes with its NUL) into verinfo. */
 CANUSB_API int canusb_VersionInfo(CANHANDLE h, char *verinfo);
 CANUSB_API int canusb_Flush(CANHANDLE h, uint8_t flushflags);
+
+/* Timed transmission, an extension of this library. The frame leaves at dueUs, in
+   microseconds on CLOCK_MONOTONIC, and never before a frame given to canusb_WriteAt
+   earlier; a due time already past means at once. ERROR_CANUSB_TX_FIFO_FULL when the
+   timed queue is full: the call never waits. canusb_Flush with FLUSH_CANCEL_TIMED drops
+   what has not been sent. */
+CANUSB_API int canusb_WriteAt(CANHANDLE h, CANMsg *msg, uint64_t dueUs);
+/* How many timed frames have been sent since the handle was opened (counting on past
+   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
+CANUSB_API int canusb_WriteAtStatus(CANHANDLE h, uint32_t *sent, uint32_t *waiting);
 
 #ifdef __cplusplus
 }

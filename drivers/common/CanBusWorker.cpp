@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include <sys/prctl.h>
+
 #include <chrono>
 #include <future>
 
@@ -23,8 +25,8 @@ CanBusWorker::OpenError outcome(std::future<CanBusWorker::OpenError> &result)
 
 } // namespace
 
-CanBusWorker::CanBusWorker(size_t rxCapacity, size_t txCapacity)
-    : m_rx(rxCapacity), m_txCapacity(txCapacity)
+CanBusWorker::CanBusWorker(size_t rxCapacity, size_t txCapacity, size_t timedCapacity)
+    : m_rx(rxCapacity), m_txCapacity(txCapacity), m_timedCapacity(timedCapacity)
 {
 }
 
@@ -67,6 +69,8 @@ CanBusWorker::OpenError CanBusWorker::open(const DeviceSpec &spec)
 
 void CanBusWorker::threadMain()
 {
+    // Timed frames are slept for to the microsecond: no slack on this thread's timers.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     QEventLoop loop;
     DeviceSession session(*this, loop);
     DeviceSpec spec;
@@ -128,6 +132,9 @@ void CanBusWorker::close()
     m_unsent -= m_tx.size();
     m_tx.clear();
     m_txWakePending = false;
+    // A timed frame whose time has not come when the handle closes never leaves.
+    m_timed.clear();
+    m_timedWakePending = false;
 }
 
 CanBusWorker::OpenError CanBusWorker::changeBitRate(int bitRate)
@@ -203,4 +210,40 @@ bool CanBusWorker::waitUntilSent(int timeoutMs) const
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return m_unsent == 0;
+}
+
+CanBusWorker::WriteError CanBusWorker::writeAt(const BusFrame *frames, size_t count,
+                                               uint64_t dueNs)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_session || m_lost)
+        return WriteError::NotConnected;
+    if (count > m_timedCapacity - m_timed.size())
+        return WriteError::QueueFull;
+    for (size_t i = 0; i < count; ++i)
+        m_timed.push_back({frames[i], dueNs});
+    // The worker paces the queue from its head: only a queue that was empty (or flushed)
+    // needs it to look again.
+    if (!m_timedWakePending && count > 0) {
+        m_timedWakePending = true;
+        QMetaObject::invokeMethod(m_session, [s = m_session] { s->paceTimed(); },
+                                  Qt::QueuedConnection);
+    }
+    return WriteError::None;
+}
+
+size_t CanBusWorker::flushTimed()
+{
+    std::lock_guard lock(m_mutex);
+    const size_t dropped = m_timed.size();
+    m_timed.clear();
+    // A pacer still waiting for a dropped frame must not hold up the next one queued.
+    m_timedWakePending = false;
+    return dropped;
+}
+
+CanBusWorker::TimedCounts CanBusWorker::timedCounts() const
+{
+    std::lock_guard lock(m_mutex);
+    return {m_timedSent, m_timed.size()};
 }

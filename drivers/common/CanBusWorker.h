@@ -7,6 +7,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -28,7 +30,12 @@ public:
 
     static constexpr int openTimeoutMs = 2000;
 
-    explicit CanBusWorker(size_t rxCapacity = 65536, size_t txCapacity = 65536);
+    // What a timed queue holds by default: a few seconds of a full bus, far more than any
+    // caller should hand over ahead of time.
+    static constexpr size_t defaultTimedCapacity = 4096;
+
+    explicit CanBusWorker(size_t rxCapacity = 65536, size_t txCapacity = 65536,
+                          size_t timedCapacity = defaultTimedCapacity);
     ~CanBusWorker();
     CanBusWorker(const CanBusWorker &) = delete;
     CanBusWorker &operator=(const CanBusWorker &) = delete;
@@ -57,6 +64,20 @@ public:
     // Waits until every written frame has been handed to the device.
     bool waitUntilSent(int timeoutMs) const;
 
+    // Timed transmission, as hardware interfaces schedule frames: the frames leave at dueNs
+    // on CLOCK_MONOTONIC, never before, and never before a timed frame queued earlier, so
+    // they stay in the order they were handed over. A due time in the past means at once.
+    // All or nothing; a full queue refuses instead of waiting.
+    WriteError writeAt(const BusFrame *frames, size_t count, uint64_t dueNs);
+    // Drops the timed frames that have not left yet; returns how many.
+    size_t flushTimed();
+    struct TimedCounts
+    {
+        uint64_t sent = 0;   // timed frames handed to the device since open
+        size_t waiting = 0;  // timed frames still queued
+    };
+    TimedCounts timedCounts() const;
+
     FrameQueue &received() { return m_rx; }
 
 private:
@@ -81,6 +102,15 @@ private:
     size_t m_txCapacity;
     bool m_txWakePending = false;
     std::atomic<size_t> m_unsent{0};
+    struct TimedFrame
+    {
+        BusFrame frame;
+        uint64_t dueNs = 0;
+    };
+    std::deque<TimedFrame> m_timed;
+    size_t m_timedCapacity;
+    bool m_timedWakePending = false;
+    uint64_t m_timedSent = 0;
     std::string m_error;
     std::function<void(OpenError)> m_opened;
 };

@@ -11,7 +11,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -58,6 +61,9 @@ DeviceSession::DeviceSession(CanBusWorker &worker, QEventLoop &loop)
     : m_worker(worker), m_loop(loop)
 {
     m_openTimer.setSingleShot(true);
+    m_paceTimer.setSingleShot(true);
+    m_paceTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_paceTimer, &QTimer::timeout, this, &DeviceSession::paceTimed);
     connect(&m_openTimer, &QTimer::timeout, this, [this] {
         endOpen(CanBusWorker::OpenError::Timeout, QStringLiteral("no connection within %1 ms")
                                                       .arg(CanBusWorker::openTimeoutMs));
@@ -121,6 +127,7 @@ void DeviceSession::endOpen(CanBusWorker::OpenError error, const QString &text)
         retireDevice();
     } else {
         VirtualBusServer::sendLinesAtOnce(m_device.get());
+        m_sockets = m_device->findChildren<QAbstractSocket *>();
     }
     if (m_done)
         std::exchange(m_done, nullptr)(error);
@@ -180,6 +187,7 @@ void DeviceSession::markLost(const QString &why)
     std::lock_guard lock(m_worker.m_mutex);
     m_worker.m_unsent -= m_worker.m_tx.size();
     m_worker.m_tx.clear();
+    m_worker.m_timed.clear();
 }
 
 void DeviceSession::drainTx()
@@ -196,6 +204,72 @@ void DeviceSession::drainTx()
             m_device->writeFrame(toQtFrame(frame));
     }
     m_worker.m_unsent -= batch.size();
+}
+
+void DeviceSession::writeNow(const BusFrame *frames, size_t count)
+{
+    if (!m_device || m_device->state() != QCanBusDevice::ConnectedState)
+        return;
+    for (size_t i = 0; i < count; ++i)
+        m_device->writeFrame(toQtFrame(frames[i]));
+    // A socket would otherwise send the line only when the event loop next looks at it.
+    for (QAbstractSocket *socket : std::as_const(m_sockets))
+        socket->flush();
+}
+
+namespace {
+
+void sleepUntil(uint64_t ns)
+{
+    const timespec at{time_t(ns / 1000000000u), long(ns % 1000000000u)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
+
+} // namespace
+
+void DeviceSession::paceTimed()
+{
+    const uint64_t turnEnd = monotonicNs() + kPaceTurnNs;
+    BusFrame batch[64];
+    for (;;) {
+        uint64_t due = 0;
+        {
+            std::lock_guard lock(m_worker.m_mutex);
+            if (m_worker.m_timed.empty()) {
+                m_worker.m_timedWakePending = false;
+                return;
+            }
+            due = m_worker.m_timed.front().dueNs;
+        }
+        uint64_t now = monotonicNs();
+        if (due > now + kPaceAheadNs) {
+            const uint64_t wakeNs = due - now - kPaceAheadNs / 2;
+            m_paceTimer.start(int(std::min<uint64_t>(wakeNs / 1000000u, 60000)));
+            return;
+        }
+        if (now >= turnEnd) {
+            // Received frames, untimed writes and a close wait for the event loop.
+            QMetaObject::invokeMethod(this, &DeviceSession::paceTimed, Qt::QueuedConnection);
+            return;
+        }
+        if (due > now + kSpinNs)
+            sleepUntil(due - kSpinNs);
+        while ((now = monotonicNs()) < due) {
+        }
+        size_t n = 0;
+        {
+            // Everything due by now leaves in one go, in the order it was handed over.
+            std::lock_guard lock(m_worker.m_mutex);
+            auto &timed = m_worker.m_timed;
+            while (n < std::size(batch) && !timed.empty() && timed.front().dueNs <= now) {
+                batch[n++] = timed.front().frame;
+                timed.pop_front();
+            }
+            m_worker.m_timedSent += n;
+        }
+        writeNow(batch, n);
+    }
 }
 
 bool DeviceSession::waitFor(const std::function<bool()> &done, int timeoutMs)
@@ -238,6 +312,7 @@ void DeviceSession::closeDevice()
 
 void DeviceSession::retireDevice()
 {
+    m_sockets.clear();
     if (!m_device)
         return;
     m_device->disconnect(this);
@@ -246,6 +321,12 @@ void DeviceSession::retireDevice()
 
 void DeviceSession::finish()
 {
+    {
+        // Timed frames whose time has not come stay unsent when the handle closes.
+        std::lock_guard lock(m_worker.m_mutex);
+        m_worker.m_timed.clear();
+    }
+    m_paceTimer.stop();
     drainTx();
     closeDevice();
     retireDevice();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QAbstractSocket;
 class QEventLoop;
 
 // The worker thread's side of a CanBusWorker: opens the Qt SerialBus device, stamps and
@@ -29,6 +30,10 @@ public:
     void openDevice(const DeviceSpec &spec, Done done);
     void reopen(int bitRate, Done done);
     void drainTx();
+    // Sends the timed frames whose time has come. Sleeps (absolute clock_nanosleep) until
+    // shortly before the next one is due and spins only the last stretch; returns to the
+    // event loop at least every kPaceTurnNs, and arms a timer for frames further off.
+    void paceTimed();
     // Graceful end: pending frames leave, the device disconnects, the loop quits.
     void finish();
 
@@ -41,12 +46,24 @@ private:
     void retireDevice();
     void markLost(const QString &why);
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
+    void writeNow(const BusFrame *frames, size_t count);
+
+    // Frames further off than this are left to a timer; closer ones the pacer waits for.
+    static constexpr uint64_t kPaceAheadNs = 2000000;
+    // The stretch before a due time that is spun rather than slept: a sleeping thread
+    // mostly wakes within it, even on a busy machine.
+    static constexpr uint64_t kSpinNs = 200000;
+    // The longest the pacer keeps the event loop waiting.
+    static constexpr uint64_t kPaceTurnNs = 2000000;
 
     CanBusWorker &m_worker;
     QEventLoop &m_loop;
     DeviceSpec m_spec;
     std::unique_ptr<QCanBusDevice> m_device;
     QTimer m_openTimer;
+    QTimer m_paceTimer;
+    // The sockets a frame line goes through, emptied at once after a timed frame.
+    QList<QAbstractSocket *> m_sockets;
     Done m_done;
     bool m_opening = false;
     bool m_closing = false;

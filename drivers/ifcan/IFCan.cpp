@@ -88,6 +88,40 @@ CAN_MESSAGE toMessage(const BusFrame &f)
     return m;
 }
 
+// The checks both send calls make; on success frames holds the messages to send.
+uint32_t takeForSending(Port &port, const CAN_MESSAGE *pMessages, uint32_t ulCount,
+                        std::vector<BusFrame> &frames)
+{
+    if (ulCount == 0)
+        return IFCAN_ERROR_SUCCESS;
+    if (!pMessages || !std::all_of(pMessages, pMessages + ulCount, isValidMessage))
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    {
+        std::lock_guard lock(port.mutex);
+        // A listen-only controller never drives the bus, not even an acknowledge.
+        if (port.config.ulMode == CAN_LISTEN_ONLY_MODE)
+            return IFCAN_ERROR_INVALID_FUNCTION;
+        if (!port.active)
+            return IFCAN_ERROR_NOT_READY;
+    }
+    frames.resize(ulCount);
+    std::transform(pMessages, pMessages + ulCount, frames.begin(), toFrame);
+    return IFCAN_ERROR_SUCCESS;
+}
+
+uint32_t sendResult(CanBusWorker::WriteError e)
+{
+    switch (e) {
+    case CanBusWorker::WriteError::None:
+        return IFCAN_ERROR_SUCCESS;
+    case CanBusWorker::WriteError::QueueFull:
+        return IFCAN_ERROR_BUFFER_FULL;
+    case CanBusWorker::WriteError::NotConnected:
+        break;
+    }
+    return IFCAN_ERROR_DELETED;
+}
+
 } // namespace
 
 extern "C" {
@@ -236,29 +270,50 @@ IFCAN_API uint32_t CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, u
     const std::shared_ptr<Port> port = ports().get(hPort);
     if (!port)
         return IFCAN_ERROR_INVALID_HANDLE;
-    if (ulCount == 0)
+    std::vector<BusFrame> frames;
+    if (const uint32_t refused = takeForSending(*port, pMessages, ulCount, frames))
+        return refused;
+    if (frames.empty())
         return IFCAN_ERROR_SUCCESS;
-    if (!pMessages || !std::all_of(pMessages, pMessages + ulCount, isValidMessage))
+    return sendResult(port->worker.write(frames.data(), frames.size()));
+}
+
+IFCAN_API uint32_t CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount,
+                                    uint64_t ullDueUs)
+{
+    const std::shared_ptr<Port> port = ports().get(hPort);
+    if (!port)
+        return IFCAN_ERROR_INVALID_HANDLE;
+    if (ullDueUs > UINT64_MAX / 1000u)
         return IFCAN_ERROR_INVALID_PARAMETER;
-    {
-        std::lock_guard lock(port->mutex);
-        // A listen-only controller never drives the bus, not even an acknowledge.
-        if (port->config.ulMode == CAN_LISTEN_ONLY_MODE)
-            return IFCAN_ERROR_INVALID_FUNCTION;
-        if (!port->active)
-            return IFCAN_ERROR_NOT_READY;
-    }
-    std::vector<BusFrame> frames(ulCount);
-    std::transform(pMessages, pMessages + ulCount, frames.begin(), toFrame);
-    switch (port->worker.write(frames.data(), frames.size())) {
-    case CanBusWorker::WriteError::None:
+    std::vector<BusFrame> frames;
+    if (const uint32_t refused = takeForSending(*port, pMessages, ulCount, frames))
+        return refused;
+    if (frames.empty())
         return IFCAN_ERROR_SUCCESS;
-    case CanBusWorker::WriteError::QueueFull:
-        return IFCAN_ERROR_BUFFER_FULL;
-    case CanBusWorker::WriteError::NotConnected:
-        break;
-    }
-    return IFCAN_ERROR_DELETED;
+    return sendResult(port->worker.writeAt(frames.data(), frames.size(), ullDueUs * 1000u));
+}
+
+IFCAN_API uint32_t CanFlushMessageAt(int32_t hPort)
+{
+    const std::shared_ptr<Port> port = ports().get(hPort);
+    if (!port)
+        return IFCAN_ERROR_INVALID_HANDLE;
+    port->worker.flushTimed();
+    return IFCAN_ERROR_SUCCESS;
+}
+
+IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting)
+{
+    const std::shared_ptr<Port> port = ports().get(hPort);
+    if (!port)
+        return IFCAN_ERROR_INVALID_HANDLE;
+    const CanBusWorker::TimedCounts counts = port->worker.timedCounts();
+    if (pulSent)
+        *pulSent = uint32_t(counts.sent);
+    if (pulWaiting)
+        *pulWaiting = uint32_t(counts.waiting);
+    return IFCAN_ERROR_SUCCESS;
 }
 
 } // extern "C"

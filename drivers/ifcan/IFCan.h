@@ -99,6 +99,18 @@ IFCAN_API uint32_t CanReceiveMessage(int32_t hPort, CAN_MESSAGE *pMessages, uint
 /* Sends ulCount messages; IFCAN_ERROR_INVALID_PARAMETER for a length above 8. */
 IFCAN_API uint32_t CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount);
 
+/* Timed transmission, an extension of this library. The ulCount messages leave back to back
+   at ullDueUs, in microseconds on CLOCK_MONOTONIC, and never before a message given to
+   CanSendMessageAt earlier; a due time already past means at once. IFCAN_ERROR_BUFFER_FULL
+   (nothing queued) when the timed queue cannot take them all: the call never waits. */
+IFCAN_API uint32_t CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount,
+                                    uint64_t ullDueUs);
+/* Drops the timed messages that have not been sent yet. */
+IFCAN_API uint32_t CanFlushMessageAt(int32_t hPort);
+/* How many timed messages have been sent since the port was opened (counting on past
+   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
+IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting);
+
 #ifdef __cplusplus
 }
 #endif

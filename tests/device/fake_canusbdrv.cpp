@@ -9,11 +9,15 @@
 //   FAKE_CANUSB_OPEN     "fail": canusb_Open answers ERROR_CANUSB_NO_DEVICE
 //   FAKE_CANUSB_VERSION  the version text; "fail": canusb_VersionInfo answers -1;
 //                        "full": 32 characters and the NUL in the 33rd byte
-// With FAKE_WITHOUT_READ defined the library lacks canusb_Read.
+// With FAKE_WITHOUT_READ defined the library lacks canusb_Read. With FAKE_WITH_TIMED it
+// has the timed entry points: frames "leave" when their due time has passed, and the
+// tests ask how many were written, flushed and still waiting when the handle closed.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,11 @@ int g_calls = 0;
 int g_opens = 0;
 int g_closes = 0;
 std::string g_lastOpen;
+int g_writes = 0;
+std::deque<uint64_t> g_timed; // due times of the timed frames still waiting
+uint32_t g_timedSent = 0;
+int g_timedFlushes = 0;
+int g_waitingAtClose = -1;
 
 std::string env(const char *name)
 {
@@ -101,6 +110,11 @@ API int32_t canusb_Open(const char *szID, const char *szBitrate, uint32_t code, 
                         uint32_t flags)
 {
     ++g_opens;
+    g_writes = 0;
+    g_timed.clear();
+    g_timedSent = 0;
+    g_timedFlushes = 0;
+    g_waitingAtClose = -1;
     char text[128];
     std::snprintf(text, sizeof text, "%s|%s|%u|%u|%u", szID ? szID : "(null)",
                   szBitrate ? szBitrate : "(null)", code, mask, flags);
@@ -113,6 +127,7 @@ API int32_t canusb_Open(const char *szID, const char *szBitrate, uint32_t code, 
 API int canusb_Close(int32_t)
 {
     ++g_closes;
+    g_waitingAtClose = int(g_timed.size());
     return 1;
 }
 
@@ -125,8 +140,50 @@ API int canusb_Read(int32_t, void *)
 
 API int canusb_Write(int32_t, void *)
 {
+    ++g_writes;
     return 1;
 }
+
+API int canusb_Flush(int32_t, uint8_t flags)
+{
+    if (flags & 0x04) {
+        ++g_timedFlushes;
+        g_timed.clear();
+    }
+    return 1;
+}
+
+#ifdef FAKE_WITH_TIMED
+namespace {
+void leaveWhenDue()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint64_t nowUs = uint64_t(ts.tv_sec) * 1000000u + uint64_t(ts.tv_nsec) / 1000u;
+    while (!g_timed.empty() && g_timed.front() <= nowUs) {
+        g_timed.pop_front();
+        ++g_timedSent;
+    }
+}
+} // namespace
+
+API int canusb_WriteAt(int32_t, void *, uint64_t dueUs)
+{
+    leaveWhenDue();
+    g_timed.push_back(dueUs);
+    return 1;
+}
+
+API int canusb_WriteAtStatus(int32_t, uint32_t *sent, uint32_t *waiting)
+{
+    leaveWhenDue();
+    if (sent)
+        *sent = g_timedSent;
+    if (waiting)
+        *waiting = uint32_t(g_timed.size());
+    return 1;
+}
+#endif
 
 API int canusb_VersionInfo(int32_t, char *verinfo)
 {
@@ -158,4 +215,20 @@ API int fake_close_count()
 API int fake_enumeration_calls()
 {
     return g_calls;
+}
+API int fake_write_count()
+{
+    return g_writes;
+}
+API int fake_timed_sent()
+{
+    return int(g_timedSent);
+}
+API int fake_timed_flushes()
+{
+    return g_timedFlushes;
+}
+API int fake_waiting_at_close()
+{
+    return g_waitingAtClose;
 }

@@ -288,6 +288,8 @@ TEST_P(DrvCanusbBadHandle, EveryCallSaysNotOpen)
     EXPECT_EQ(canusb_Read(h, &m), ERROR_CANUSB_NOT_OPEN);
     EXPECT_EQ(canusb_ReadFirst(h, 0x100, 0, &m), ERROR_CANUSB_NOT_OPEN);
     EXPECT_EQ(canusb_Write(h, &m), ERROR_CANUSB_NOT_OPEN);
+    EXPECT_EQ(canusb_WriteAt(h, &m, 0), ERROR_CANUSB_NOT_OPEN);
+    EXPECT_EQ(canusb_WriteAtStatus(h, nullptr, nullptr), ERROR_CANUSB_NOT_OPEN);
     EXPECT_EQ(canusb_Status(h), ERROR_CANUSB_NOT_OPEN);
     EXPECT_EQ(canusb_VersionInfo(h, text), ERROR_CANUSB_NOT_OPEN);
     EXPECT_EQ(canusb_Flush(h, FLUSH_DONTWAIT), ERROR_CANUSB_NOT_OPEN);

@@ -416,6 +416,9 @@ TEST_P(DrvIfcanBadHandle, EveryCallSaysInvalidHandle)
     EXPECT_EQ(CanDeactivate(h), IFCAN_ERROR_INVALID_HANDLE);
     EXPECT_EQ(CanReceiveMessage(h, &m, 1), IFCAN_ERROR_INVALID_HANDLE);
     EXPECT_EQ(CanSendMessage(h, &m, 1), IFCAN_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(CanSendMessageAt(h, &m, 1, 0), IFCAN_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(CanFlushMessageAt(h), IFCAN_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(CanGetMessageAtStatus(h, nullptr, nullptr), IFCAN_ERROR_INVALID_HANDLE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DrvIfcanBadHandle, ::testing::Values(-1, 0, 1, 99999));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogConversion.h"
 #include "LogFrame.h"
 #include "RecordFixture.h"
 
@@ -58,6 +59,16 @@ inline bool writeRecording(const QString &folder, const std::vector<RecordFrame>
             return false;
     }
     return true;
+}
+
+// The record files of a folder in recording order.
+inline QStringList recordFilesIn(const QString &folder)
+{
+    QStringList out;
+    for (const QString &p : conversionInputs(folder))
+        if (p.endsWith(QLatin1String(".dat")))
+            out << p;
+    return out;
 }
 
 inline QString tool(const char *name)

@@ -15,7 +15,9 @@ int runConvert(const QStringList &args)
         {QStringLiteral("to"), QStringLiteral("Format to write when OUT does not tell: dat, "
                                               "log, asc, csv, xls."),
          QStringLiteral("FORMAT")},
-        {QStringLiteral("comment"), QStringLiteral("Comment stored in record files written."),
+        {QStringLiteral("comment"), QStringLiteral("Comment stored in record files written "
+                                                   "(default: a record file's or workbook's "
+                                                   "own comment, else the settings' comment)."),
          QStringLiteral("TEXT")},
     });
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A file or folder."));
@@ -53,6 +55,7 @@ int runConvert(const QStringList &args)
     if (parser.isSet(QStringLiteral("comment")))
         session.params.t_LogComment = parser.value(QStringLiteral("comment"));
     ConversionOptions options;
+    options.keepComments = !parser.isSet(QStringLiteral("comment"));
     if (parser.isSet(QStringLiteral("to"))) {
         options.to = logFormatOfName(parser.value(QStringLiteral("to")));
         if (options.to == LogFormat::Unknown) {

@@ -26,6 +26,8 @@ public:
     explicit FrameTarget(ConversionReport &report) : m_report(report) {}
 
     void setInput(const QString &path) { m_input = QFileInfo(path).fileName(); }
+    // The comment the input carries (a record file's or a workbook's).
+    virtual void setInputComment(const QString &) {}
 
     // The zero of the time line: the record file's own zero, or a text log's first frame.
     virtual void startInput(std::optional<int64_t> originUs) = 0;
@@ -138,6 +140,13 @@ public:
         m_origin = originUs;
     }
 
+    void setInputComment(const QString &comment) override
+    {
+        if (m_keepComments)
+            m_params.t_LogComment = comment;
+    }
+    void setKeepComments(bool on) { m_keepComments = on; }
+
     void frame(const LogFrame &f) override
     {
         ++m_report.framesRead;
@@ -196,6 +205,7 @@ private:
     int m_fill = 0;
     std::optional<int64_t> m_origin;
     bool m_continuous = false;
+    bool m_keepComments = false;
     QString m_lastHourStamp;
     QString m_lastSequenceNumber;
     QString m_failure;
@@ -256,6 +266,7 @@ Result<> readRecordInput(const QString &path, const ELM327_Info &params, FrameTa
                                             : QStringLiteral("not a readable record file"));
     if (!baseUs)
         baseUs = wallClockBase(path, buffer);
+    target.setInputComment(trailer.comment);
     feedRecordFrames(buffer, *baseUs, target, report);
     return {};
 }
@@ -297,6 +308,7 @@ Result<> readWorkbookInput(const QString &path, const ELM327_Info &params,
         return Result<>::failure(workbookLoadError(code, engine));
     if (!baseUs)
         baseUs = wallClockBase(path, engine.frames());
+    target.setInputComment(engine.recordComment());
     feedRecordFrames(engine.frames(), *baseUs, target, report);
     return {};
 }
@@ -469,6 +481,7 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
             return R::failure(out + QStringLiteral(": cannot make the output folder"));
         auto records = std::make_unique<RecordTarget>(report, params, out);
         records->setContinuous(!allText);
+        records->setKeepComments(options.keepComments);
         target = std::move(records);
     } else {
         QString path = out;

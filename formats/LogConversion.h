@@ -20,6 +20,9 @@ struct ConversionOptions
 {
     LogFormat to = LogFormat::Unknown;   // Unknown: by the output's extension
     ReadProgress progress;               // bytes of input read so far, of all; false stops
+    // Record files written carry the comment of the record file or workbook their frames
+    // came from, instead of params' t_LogComment.
+    bool keepComments = false;
     // Starts the spreadsheet server the first time a workbook (.xls) is read or written;
     // called at most once a conversion. The caller keeps the server and shuts it down.
     std::function<Result<SpreadsheetServer *>()> workbookServer;

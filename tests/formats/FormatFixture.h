@@ -49,13 +49,15 @@ inline std::vector<RecordFrame> knownFrames(int count, bool classicOnly = false)
 }
 
 // The frames as record files: 20001 each, named in recording order.
-inline bool writeRecording(const QString &folder, const std::vector<RecordFrame> &frames)
+inline bool writeRecording(const QString &folder, const std::vector<RecordFrame> &frames,
+                           const QString &comment = QStringLiteral("ＣＡＮ受信ログ"))
 {
     for (size_t start = 0, n = 1; start < frames.size(); start += FrameBuffer::kSlots, ++n) {
         const size_t end = std::min(frames.size(), start + size_t(FrameBuffer::kSlots));
         const QString name = QStringLiteral("CR26010100-%1.dat").arg(n, 3, 10, QLatin1Char('0'));
         if (!recordfixture::writeRecord(folder + QLatin1Char('/') + name,
-                                        {frames.begin() + long(start), frames.begin() + long(end)}))
+                                        {frames.begin() + long(start), frames.begin() + long(end)},
+                                        comment))
             return false;
     }
     return true;

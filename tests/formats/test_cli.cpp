@@ -252,7 +252,7 @@ TEST(Cli, InstalledIntoAPrefixFindsItsLibrariesAndDevices)
 }
 
 // A recording of two files → workbooks → record files, one office a command: the same
-// frames at the same times, one workbook a record file, named after it.
+// frames at the same times and the same comment, one workbook a record file, named after it.
 TEST(Cli, RecordingThroughWorkbooksGivesTheSameFrames)
 {
     QString why;
@@ -262,7 +262,7 @@ TEST(Cli, RecordingThroughWorkbooksGivesTheSameFrames)
     QTemporaryDir home;
     const std::vector<RecordFrame> frames = knownFrames(25000, true);
     QDir().mkpath(home.filePath("src"));
-    ASSERT_TRUE(writeRecording(home.filePath("src"), frames));
+    ASSERT_TRUE(writeRecording(home.filePath("src"), frames, QStringLiteral("台上 3 試験")));
     const std::pair<const char *, const char *> steps[] = {{"src", "xls"}, {"xls", "back"}};
     for (const auto &[from, to] : steps) {
         CliRun run(freeTestPort(), home.path());
@@ -276,8 +276,14 @@ TEST(Cli, RecordingThroughWorkbooksGivesTheSameFrames)
     }
     EXPECT_EQ(QDir(home.filePath("xls")).entryList(QDir::Files),
               QStringList({"CR26010100-001.xls", "CR26010100-002.xls"}));
-    const std::vector<RecordFrame> again =
-        recordfixture::readRecords(recordFilesIn(home.filePath("back")));
+    const QStringList back = recordFilesIn(home.filePath("back"));
+    for (const QString &file : back) {
+        FrameBuffer buffer;
+        RecordTrailer trailer;
+        ASSERT_EQ(readRecordFile(file, ELM327_Info(), &buffer, trailer), 0);
+        EXPECT_EQ(trailer.comment, QStringLiteral("台上 3 試験")) << file.toStdString();
+    }
+    const std::vector<RecordFrame> again = recordfixture::readRecords(back);
     ASSERT_EQ(again.size(), frames.size());
     for (size_t i = 0; i < frames.size(); ++i)
         ASSERT_EQ(again[i], frames[i]) << "frame " << i;

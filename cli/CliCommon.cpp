@@ -25,6 +25,7 @@ QString exitCodesHelp()
         "  2  wrong command line\n"
         "  3  support library, driver or device missing or not working\n"
         "  4  input missing or unreadable, or output not writable\n"
+        "  5  LibreOffice or the office module missing or not working (.xls)\n"
         "\nSettings come from config.dat; options override them for this run only.");
 }
 

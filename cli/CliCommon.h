@@ -24,6 +24,7 @@ enum ExitCode {
     ExitUsage = 2,        // wrong command line
     ExitDevice = 3,       // support library, driver or device missing or failing
     ExitFiles = 4,        // input missing or unreadable, output not writable
+    ExitOffice = 5,       // LibreOffice or the office module missing or not working (.xls)
 };
 
 // The help text's last part, the same for every subcommand.

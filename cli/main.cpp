@@ -13,7 +13,7 @@ const char kUsage[] =
     "  devices            list the adapters and ports\n"
     "  record [options]   record frames into record files until stopped\n"
     "  play FILE|DIR      send a record file or folder with its recorded timing\n"
-    "  convert IN OUT     convert between .dat, .log (candump), .asc (Vector), .csv\n"
+    "  convert IN OUT     convert between .dat, .log (candump), .asc (Vector), .csv, .xls\n"
     "  info FILE|DIR      frames, times, identifiers and check of record files and logs\n"
     "\n"
     "cankestrova-cli COMMAND --help describes each command and the exit codes.";

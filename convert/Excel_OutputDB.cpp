@@ -119,7 +119,8 @@ QString Excel_OutputDB::outputFolder(ELM327_Info &params)
         params.t_CF_Save_Path = paths::desktopFolder();
         return params.t_CF_Save_Path;
     default:
-        return paths::programFolder();
+        // The program's folder when it may be written, else the user's data folder.
+        return paths::fileFolder();
     }
 }
 

@@ -45,8 +45,9 @@ public:
     int32_t FolderMode_FileSerch(const ELM327_Info &params, QStringList &names, int32_t &count,
                                  int32_t maximum = kMaxFolderFiles);
 
-    // Where converted files go (by t_CF_Save_Path_mode); may store the desktop into
-    // t_CF_Save_Path when the chosen folder is gone.
+    // Where converted files go (by t_CF_Save_Path_mode: 0 the folder of record files, which
+    // is the program's folder unless that is not writable; 1 the desktop; 2 the chosen
+    // folder); may store the desktop into t_CF_Save_Path when the chosen folder is gone.
     static QString outputFolder(ELM327_Info &params);
 
     FrameBuffer &frames() { return m_frames; }

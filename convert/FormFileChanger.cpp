@@ -216,6 +216,8 @@ void FormFileChanger::read_setting()
     TB_ChangeFilePath[1]->setText(m_params.t_CF_Save_Path);
     RB_ChangeMode[m_params.t_CF_mode == 2 ? 1 : 0]->setChecked(true);
     RB_ChangeFilePath[std::clamp(m_params.t_CF_Save_Path_mode, 0, 2)]->setChecked(true);
+    // An installed program's folder is not writable: show where the files really go.
+    RB_ChangeFilePath[0]->setToolTip(paths::fileFolder());
     CB_Vistbus->setChecked(m_params.t_CF_Vistbus_On == 1);
 }
 

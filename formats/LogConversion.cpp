@@ -1,6 +1,7 @@
 #include "LogConversion.h"
 
 #include "ELM327_Info.h"
+#include "Excel_OutputDB.h"
 #include "FrameBuffer.h"
 #include "LogTextWriter.h"
 #include "Paths.h"
@@ -25,6 +26,8 @@ public:
     explicit FrameTarget(ConversionReport &report) : m_report(report) {}
 
     void setInput(const QString &path) { m_input = QFileInfo(path).fileName(); }
+    // The comment the input carries (a record file's or a workbook's).
+    virtual void setInputComment(const QString &) {}
 
     // The zero of the time line: the record file's own zero, or a text log's first frame.
     virtual void startInput(std::optional<int64_t> originUs) = 0;
@@ -137,6 +140,13 @@ public:
         m_origin = originUs;
     }
 
+    void setInputComment(const QString &comment) override
+    {
+        if (m_keepComments)
+            m_params.t_LogComment = comment;
+    }
+    void setKeepComments(bool on) { m_keepComments = on; }
+
     void frame(const LogFrame &f) override
     {
         ++m_report.framesRead;
@@ -195,6 +205,7 @@ private:
     int m_fill = 0;
     std::optional<int64_t> m_origin;
     bool m_continuous = false;
+    bool m_keepComments = false;
     QString m_lastHourStamp;
     QString m_lastSequenceNumber;
     QString m_failure;
@@ -211,6 +222,39 @@ bool recordNameLess(const QString &a, const QString &b)
     return collator.compare(a, b) < 0;
 }
 
+// A record file knows times from the recording's start only; the wall clock of its first
+// frame is taken from when the file was written, less the frames it spans.
+int64_t wallClockBase(const QString &path, const FrameBuffer &buffer)
+{
+    const int count = buffer.frameCount();
+    const double last = count > 0 ? buffer[count - 1].time : 0;
+    const int64_t written = QFileInfo(path).lastModified().toMSecsSinceEpoch() * 1000;
+    const int64_t span = std::isfinite(last) ? int64_t(std::llround(last * 1000)) : 0;
+    return std::max<int64_t>(0, written - span);
+}
+
+void feedRecordFrames(const FrameBuffer &buffer, int64_t baseUs, FrameTarget &target,
+                      ConversionReport &report)
+{
+    target.startInput(baseUs);
+    LogFrame f;
+    const int count = buffer.frameCount();
+    for (int i = 0; i < count; ++i) {
+        const RecordFrame &r = buffer[i];
+        if (!std::isfinite(r.time) || std::fabs(r.time) > 1e12) {
+            ++report.framesRead;
+            ++report.skippedBadTime;
+            continue;
+        }
+        f.timeUs = baseUs + int64_t(std::llround(r.time * 1000));
+        f.id = uint32_t(r.identifier);
+        f.dlc = r.dlc;
+        f.length = std::min<uint8_t>(r.dlc, 8);
+        std::copy(r.data.begin(), r.data.end(), f.data);
+        target.frame(f);
+    }
+}
+
 Result<> readRecordInput(const QString &path, const ELM327_Info &params, FrameTarget &target,
                          ConversionReport &report, std::optional<int64_t> &baseUs)
 {
@@ -220,32 +264,138 @@ Result<> readRecordInput(const QString &path, const ELM327_Info &params, FrameTa
     if (code != 0)
         return Result<>::failure(code == -2 ? QStringLiteral("not a record file of this program")
                                             : QStringLiteral("not a readable record file"));
-    const int count = buffer.frameCount();
-    // A record file knows times from the recording's start only; the wall clock of its
-    // first frame is taken from when the file was written, less the frames it spans.
-    if (!baseUs) {
-        const double last = count > 0 ? buffer[count - 1].time : 0;
-        const int64_t written = QFileInfo(path).lastModified().toMSecsSinceEpoch() * 1000;
-        const int64_t span = std::isfinite(last) ? int64_t(std::llround(last * 1000)) : 0;
-        baseUs = std::max<int64_t>(0, written - span);
-    }
-    target.startInput(*baseUs);
-    LogFrame f;
-    for (int i = 0; i < count; ++i) {
-        const RecordFrame &r = buffer[i];
-        if (!std::isfinite(r.time) || std::fabs(r.time) > 1e12) {
-            ++report.framesRead;
-            ++report.skippedBadTime;
-            continue;
-        }
-        f.timeUs = *baseUs + int64_t(std::llround(r.time * 1000));
-        f.id = uint32_t(r.identifier);
-        f.dlc = r.dlc;
-        f.length = std::min<uint8_t>(r.dlc, 8);
-        std::copy(r.data.begin(), r.data.end(), f.data);
-        target.frame(f);
-    }
+    if (!baseUs)
+        baseUs = wallClockBase(path, buffer);
+    target.setInputComment(trailer.comment);
+    feedRecordFrames(buffer, *baseUs, target, report);
     return {};
+}
+
+// Why the engine could not read a workbook, in words.
+QString workbookLoadError(int32_t code, const Excel_OutputDB &engine)
+{
+    switch (code) {
+    case Excel_OutputDB::kNoSuchWorkbook:
+        return QStringLiteral("cannot be read");
+    case Excel_OutputDB::kBadHeader:
+        return QStringLiteral("not a workbook of this program (its header cells differ)");
+    case Excel_OutputDB::kForeignWorkbook:
+        return QStringLiteral("made for another program (cell A1); skipped");
+    case Excel_OutputDB::kBadCells:
+        return QStringLiteral("holds no frames");
+    case Excel_OutputDB::kFirstRowInvalid:
+        return QStringLiteral("the first frame (row %1) is not valid")
+            .arg(Excel_OutputDB::kTableSheetRow + 1);
+    default:
+        break;
+    }
+    if (!engine.lastError().isEmpty())
+        return QStringLiteral("cannot be read: ") + engine.lastError();
+    if (code <= -1 && code >= -20999)
+        return QStringLiteral("frame %1 (row %2) is not valid")
+            .arg(-code)
+            .arg(-code + Excel_OutputDB::kTableSheetRow + 1);
+    return QStringLiteral("cannot be read (%1)").arg(code);
+}
+
+Result<> readWorkbookInput(const QString &path, const ELM327_Info &params,
+                           SpreadsheetServer *server, FrameTarget &target,
+                           ConversionReport &report, std::optional<int64_t> &baseUs)
+{
+    Excel_OutputDB engine;
+    const int32_t code = engine.CF_XLS_FileDataLoad(params, server, path);
+    if (code != 0)
+        return Result<>::failure(workbookLoadError(code, engine));
+    if (!baseUs)
+        baseUs = wallClockBase(path, engine.frames());
+    target.setInputComment(engine.recordComment());
+    feedRecordFrames(engine.frames(), *baseUs, target, report);
+    return {};
+}
+
+// The server of a conversion, started when the first workbook comes up.
+class WorkbookServer
+{
+public:
+    explicit WorkbookServer(const ConversionOptions &options) : m_options(options) {}
+
+    Result<SpreadsheetServer *> get()
+    {
+        if (!m_started) {
+            m_started = true;
+            m_result = m_options.workbookServer
+                           ? m_options.workbookServer()
+                           : Result<SpreadsheetServer *>::failure(
+                                 QStringLiteral(".xls needs LibreOffice, which this run has not"));
+        }
+        if (m_result && !m_result.value()->isAlive())
+            return Result<SpreadsheetServer *>::failure(
+                QStringLiteral("LibreOffice stopped during the conversion"));
+        return m_result;
+    }
+
+private:
+    const ConversionOptions &m_options;
+    bool m_started = false;
+    Result<SpreadsheetServer *> m_result = Result<SpreadsheetServer *>::failure({});
+};
+
+// Record files to workbooks, one each, named after it.
+Result<ConversionReport> convertToWorkbooks(const QStringList &inputs, const QString &out,
+                                            const ConversionOptions &options,
+                                            const ELM327_Info &params)
+{
+    using R = Result<ConversionReport>;
+    for (const QString &input : inputs)
+        if (logFormatOfPath(input) != LogFormat::Record)
+            return R::failure(input + QStringLiteral(": only record files (.dat) become "
+                                                     "workbooks; convert it to .dat first"));
+    const bool intoFile = inputs.size() == 1 && !QFileInfo(out).isDir()
+                          && logFormatOfPath(out) == LogFormat::Xls;
+    const QString folder = intoFile ? QFileInfo(out).absolutePath() : out;
+    if (!intoFile && logFormatOfPath(out) == LogFormat::Xls && !QFileInfo(out).isDir())
+        return R::failure(out + QStringLiteral(": several workbooks go into a folder"));
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+        return R::failure(folder + QStringLiteral(": cannot make the output folder"));
+
+    ELM327_Info p = params;
+    p.t_CF_Save_Path_mode = 2;
+    p.t_CF_Save_Path = folder;
+    WorkbookServer workbooks(options);
+    ConversionReport report;
+    int64_t total = 0;
+    for (const QString &input : inputs)
+        total += QFileInfo(input).size();
+    int64_t before = 0;
+    for (const QString &input : inputs) {
+        const Result<SpreadsheetServer *> server = workbooks.get();
+        if (!server)
+            return R::failure(server.error());
+        const QFileInfo info(input);
+        const QString base = intoFile ? QFileInfo(out).completeBaseName()
+                                      : info.completeBaseName();
+        Excel_OutputDB engine;
+        if (engine.CF_DAT_FileDataLoad(p, input) != 0) {
+            report.skippedInputs << info.fileName()
+                                        + QStringLiteral(": not a record file of this program");
+        } else {
+            const int frames = engine.frames().frameCount();
+            report.framesRead += frames;
+            if (engine.Excel_DataOutput(p, server.value(), base) == 0) {
+                ++report.inputs;
+                report.framesWritten += frames;
+                report.outputs << engine.lastOutputPath();
+            } else {
+                report.skippedInputs << info.fileName() + QStringLiteral(": ")
+                                            + engine.lastOutputPath() + QStringLiteral(": ")
+                                            + engine.lastError();
+            }
+        }
+        before += info.size();
+        if (options.progress && !options.progress(before, total))
+            return R::failure(QStringLiteral("stopped; the workbooks finished so far are kept"));
+    }
+    return report;
 }
 
 } // namespace
@@ -275,6 +425,7 @@ QStringList conversionInputs(const QString &in)
         return {in};
     QStringList records;
     QStringList texts;
+    QStringList workbooks;
     const QFileInfoList entries =
         QDir(in).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &e : entries) {
@@ -283,7 +434,12 @@ QStringList conversionInputs(const QString &in)
             records << e.filePath();
         else if (isTextLogFormat(f))
             texts << e.filePath();
+        else if (f == LogFormat::Xls)
+            workbooks << e.filePath();
     }
+    // Workbooks beside record files are mostly made from them: the record files win.
+    if (records.isEmpty() && texts.isEmpty())
+        records = workbooks;
     std::sort(records.begin(), records.end(), recordNameLess);
     return records + texts;
 }
@@ -296,24 +452,27 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         return R::failure(in + QStringLiteral(": no such file or folder"));
     const QStringList inputs = conversionInputs(in);
     if (inputs.isEmpty())
-        return R::failure(in + QStringLiteral(": no .dat, .log, .asc or .csv files"));
+        return R::failure(in + QStringLiteral(": no .dat, .log, .asc, .csv or .xls files"));
     for (const QString &input : inputs)
         if (logFormatOfPath(input) == LogFormat::Unknown)
-            return R::failure(input + QStringLiteral(": unknown kind (.dat, .log, .asc, .csv)"));
+            return R::failure(input
+                              + QStringLiteral(": unknown kind (.dat, .log, .asc, .csv, .xls)"));
 
     bool allText = true;
-    for (const QString &input : inputs)
+    bool anyRecord = false;
+    for (const QString &input : inputs) {
         allText = allText && isTextLogFormat(logFormatOfPath(input));
+        anyRecord = anyRecord || logFormatOfPath(input) == LogFormat::Record;
+    }
     LogFormat to = options.to;
     if (to == LogFormat::Unknown)
         to = logFormatOfPath(out);
-    if (to == LogFormat::Unknown && allText)
+    if (to == LogFormat::Unknown && !anyRecord)
         to = LogFormat::Record;
     if (to == LogFormat::Unknown)
-        return R::failure(out + QStringLiteral(": say which format to write (.log, .asc, .csv)"));
+        return R::failure(out + QStringLiteral(": say which format to write (.log, .asc, .csv, .xls)"));
     if (to == LogFormat::Xls)
-        return R::failure(QStringLiteral("conversion to and from .xls is not available in this "
-                                         "build"));
+        return convertToWorkbooks(inputs, out, options, params);
 
     ConversionReport report;
     std::unique_ptr<FrameTarget> target;
@@ -322,6 +481,7 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
             return R::failure(out + QStringLiteral(": cannot make the output folder"));
         auto records = std::make_unique<RecordTarget>(report, params, out);
         records->setContinuous(!allText);
+        records->setKeepComments(options.keepComments);
         target = std::move(records);
     } else {
         QString path = out;
@@ -339,12 +499,20 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         total += QFileInfo(input).size();
     int64_t before = 0;
     std::optional<int64_t> recordBase;
+    WorkbookServer workbooks(options);
     for (const QString &input : inputs) {
         target->setInput(input);
         const LogFormat from = logFormatOfPath(input);
         Result<> read;
         if (from == LogFormat::Record) {
             read = readRecordInput(input, params, *target, report, recordBase);
+        } else if (from == LogFormat::Xls) {
+            const Result<SpreadsheetServer *> server = workbooks.get();
+            if (!server) {
+                target->abandon();
+                return R::failure(server.error());
+            }
+            read = readWorkbookInput(input, params, server.value(), *target, report, recordBase);
         } else {
             target->startInput(std::nullopt);
             ReadProgress progress;

@@ -8,8 +8,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class ELM327_Info;
+class SpreadsheetServer;
 
 // Converting between record files and the field's text logs, a file or a folder at a
 // time. Record files are written 20001 frames each, named and numbered as a recording
@@ -18,6 +20,12 @@ struct ConversionOptions
 {
     LogFormat to = LogFormat::Unknown;   // Unknown: by the output's extension
     ReadProgress progress;               // bytes of input read so far, of all; false stops
+    // Record files written carry the comment of the record file or workbook their frames
+    // came from, instead of params' t_LogComment.
+    bool keepComments = false;
+    // Starts the spreadsheet server the first time a workbook (.xls) is read or written;
+    // called at most once a conversion. The caller keeps the server and shuts it down.
+    std::function<Result<SpreadsheetServer *>()> workbookServer;
 };
 
 struct ConversionReport
@@ -49,12 +57,15 @@ struct ConversionReport
 };
 
 // in: a file or a folder. A folder's record files are read in recording order as one
-// time line; its text logs in name order. out: a file for a text log (an existing folder
-// gets a file named after the input), a folder for record files.
+// time line; its text logs in name order; its workbooks only when it holds neither. out: a
+// file for a text log (an existing folder gets a file named after the input), a folder for
+// record files. Workbooks are written one a record file, named after it: out is the
+// workbook's name for a single record file, otherwise a folder. Workbooks are read as the
+// record files they were made from.
 // params gives the record files' identification and comment (t_LogComment).
 Result<ConversionReport> convertLogs(const QString &in, const QString &out,
                                      const ConversionOptions &options, const ELM327_Info &params);
 
 // The inputs a folder (or a single file) stands for, in the order they are converted:
-// record files by hour stamp and number, other logs by name.
+// record files (or workbooks) by hour stamp and number, other logs by name.
 QStringList conversionInputs(const QString &in);

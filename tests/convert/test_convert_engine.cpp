@@ -3,6 +3,7 @@
 #include "ConvertFixtures.h"
 #include "Excel_OutputDB.h"
 #include "FakeSpreadsheet.h"
+#include "HookGuard.h"
 #include "Paths.h"
 
 #include <QTemporaryDir>
@@ -302,6 +303,37 @@ TEST_F(ConvertEngine, FolderSearch)
     params.t_CF_mode = 2;
     EXPECT_EQ(engine.FolderMode_FileSerch(params, names, count), 0);
     EXPECT_EQ(names, QStringList{QStringLiteral("c")});
+}
+
+// Converted files go where record files go: beside an unpacked program, into the data
+// folder for an installed one; a chosen folder that has gone falls back to the desktop.
+TEST(ConvertEngineFolders, OutputFolderByMode)
+{
+    QTemporaryDir program;
+    QTemporaryDir data;
+    QTemporaryDir home;
+    const HookGuard folder(&paths::setProgramFolderForTesting, program.path());
+    const ScopedEnv xdg("XDG_DATA_HOME", data.path().toUtf8());
+    const ScopedEnv homeEnv("HOME", home.path().toUtf8());
+    const QString dataFolder = data.path() + "/pelmora/CanKestrova";
+    struct Row { int mode; QString chosen; bool installed; QString expected; };
+    const Row rows[] = {
+        {0, {}, false, program.path()},
+        {0, {}, true, dataFolder},
+        {1, {}, true, paths::desktopFolder()},
+        {2, home.path(), true, home.path()},
+        {2, home.path() + "/gone", false, paths::desktopFolder()},
+    };
+    for (const Row &r : rows) {
+        QFile::remove(program.filePath("cankestrova.installed"));
+        if (r.installed)
+            ASSERT_TRUE(writeAll(program.filePath("cankestrova.installed"), "installed\n"));
+        ELM327_Info params;
+        params.t_CF_Save_Path_mode = r.mode;
+        params.t_CF_Save_Path = r.chosen;
+        EXPECT_EQ(Excel_OutputDB::outputFolder(params), r.expected) << r.mode << r.installed;
+    }
+    EXPECT_TRUE(QFileInfo(dataFolder).isDir());
 }
 
 TEST_F(ConvertEngine, TableCellProperty)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogConversion.h"
 #include "LogFrame.h"
 #include "RecordFixture.h"
 
@@ -48,16 +49,28 @@ inline std::vector<RecordFrame> knownFrames(int count, bool classicOnly = false)
 }
 
 // The frames as record files: 20001 each, named in recording order.
-inline bool writeRecording(const QString &folder, const std::vector<RecordFrame> &frames)
+inline bool writeRecording(const QString &folder, const std::vector<RecordFrame> &frames,
+                           const QString &comment = QStringLiteral("ＣＡＮ受信ログ"))
 {
     for (size_t start = 0, n = 1; start < frames.size(); start += FrameBuffer::kSlots, ++n) {
         const size_t end = std::min(frames.size(), start + size_t(FrameBuffer::kSlots));
         const QString name = QStringLiteral("CR26010100-%1.dat").arg(n, 3, 10, QLatin1Char('0'));
         if (!recordfixture::writeRecord(folder + QLatin1Char('/') + name,
-                                        {frames.begin() + long(start), frames.begin() + long(end)}))
+                                        {frames.begin() + long(start), frames.begin() + long(end)},
+                                        comment))
             return false;
     }
     return true;
+}
+
+// The record files of a folder in recording order.
+inline QStringList recordFilesIn(const QString &folder)
+{
+    QStringList out;
+    for (const QString &p : conversionInputs(folder))
+        if (p.endsWith(QLatin1String(".dat")))
+            out << p;
+    return out;
 }
 
 inline QString tool(const char *name)

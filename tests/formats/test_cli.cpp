@@ -1,10 +1,12 @@
 // cankestrova-cli as a test bench runs it: a record run while the simulator floods a
 // private virtual bus, the recording played back to Qt's canbusutil, a repeating playback
-// stopped by SIGTERM, and the program installed into a prefix of its own.
+// stopped by SIGTERM, a recording through workbooks and back, and the program installed into
+// a prefix of its own.
 #include "FormatFixture.h"
 
 #include "CansimRun.h"
 #include "LogConversion.h"
+#include "OfficeModule.h"
 #include "free_port.h"
 
 #include <QCoreApplication>
@@ -209,7 +211,8 @@ TEST(Cli, RepeatingPlaybackStopsOnSigterm)
 }
 
 // `cmake --install` into a prefix of its own gives the installed layout, and the installed
-// cankestrova-cli finds its support and driver libraries beside itself.
+// cankestrova-cli finds its support and driver libraries, and the office module, beside
+// itself.
 TEST(Cli, InstalledIntoAPrefixFindsItsLibrariesAndDevices)
 {
     QTemporaryDir prefix;
@@ -233,6 +236,72 @@ TEST(Cli, InstalledIntoAPrefixFindsItsLibrariesAndDevices)
     EXPECT_EQ(devices.exitCode(), 0) << devices.err().toStdString();
     EXPECT_EQ(devices.out().toStdString(), "1\tCLITEST1\tCANUSB CLITEST1\n"
                                            "2\tIFCAN1\tInterface PCI-485220 port:1\n");
+
+    if (!OFFICE_MODULE_BUILT)
+        return;
+    EXPECT_TRUE(QFileInfo::exists(prefix.filePath("lib/cankestrova/libcankestrova_office.so")));
+    if (!office::isUsable())
+        return;   // LibreOffice itself is not installed
+    ASSERT_TRUE(writeRecording(home.path(), knownFrames(10, true)));
+    CliRun convert(freeTestPort(), home.path(), prefix.filePath("bin/cankestrova-cli"));
+    ASSERT_TRUE(convert.start({"convert", home.filePath("CR26010100-001.dat"),
+                               home.filePath("x.xls")}));
+    ASSERT_TRUE(convert.waitForExit(60000));
+    EXPECT_EQ(convert.exitCode(), 0) << convert.err().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("x.xls")));
+}
+
+// A recording of two files → workbooks → record files, one office a command: the same
+// frames at the same times and the same comment, one workbook a record file, named after it.
+TEST(Cli, RecordingThroughWorkbooksGivesTheSameFrames)
+{
+    QString why;
+    if (!office::isUsable(&why))
+        GTEST_SKIP() << "LibreOffice Calc or the office module is not usable: "
+                     << why.toStdString();
+    QTemporaryDir home;
+    const std::vector<RecordFrame> frames = knownFrames(25000, true);
+    QDir().mkpath(home.filePath("src"));
+    ASSERT_TRUE(writeRecording(home.filePath("src"), frames, QStringLiteral("台上 3 試験")));
+    const std::pair<const char *, const char *> steps[] = {{"src", "xls"}, {"xls", "back"}};
+    for (const auto &[from, to] : steps) {
+        CliRun run(freeTestPort(), home.path());
+        ASSERT_TRUE(run.start({"convert", home.filePath(from), home.filePath(to), "--to",
+                               to == std::string("xls") ? "xls" : "dat"}));
+        ASSERT_TRUE(run.waitForExit(180000));
+        EXPECT_EQ(run.exitCode(), 0) << run.err().toStdString();
+        EXPECT_TRUE(summary(run, "convert").startsWith(
+            "convert: inputs=2 read=25000 written=25000 skipped=0 bad-lines=0"))
+            << run.out().toStdString() << run.err().toStdString();
+    }
+    EXPECT_EQ(QDir(home.filePath("xls")).entryList(QDir::Files),
+              QStringList({"CR26010100-001.xls", "CR26010100-002.xls"}));
+    const QStringList back = recordFilesIn(home.filePath("back"));
+    for (const QString &file : back) {
+        FrameBuffer buffer;
+        RecordTrailer trailer;
+        ASSERT_EQ(readRecordFile(file, ELM327_Info(), &buffer, trailer), 0);
+        EXPECT_EQ(trailer.comment, QStringLiteral("台上 3 試験")) << file.toStdString();
+    }
+    const std::vector<RecordFrame> again = recordfixture::readRecords(back);
+    ASSERT_EQ(again.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); ++i)
+        ASSERT_EQ(again[i], frames[i]) << "frame " << i;
+}
+
+// Without the office module beside it, a workbook conversion says what is missing.
+TEST(Cli, WorkbooksWithoutTheOfficeModuleEndWithItsExitCode)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/cankestrova-cli",
+                            home.filePath("cankestrova-cli")));
+    ASSERT_TRUE(writeRecording(home.path(), knownFrames(10, true)));
+    CliRun run(freeTestPort(), home.path(), home.filePath("cankestrova-cli"));
+    ASSERT_TRUE(run.start({"convert", home.filePath("CR26010100-001.dat"), home.filePath("x.xls")}));
+    ASSERT_TRUE(run.waitForExit(30000));
+    EXPECT_EQ(run.exitCode(), 5);
+    EXPECT_TRUE(run.err().contains("needs LibreOffice Calc")) << run.err().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("x.xls")));
 }
 
 struct ExitRow
@@ -284,7 +353,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExitRow{"PlayForeign", {"play", "@/foreign.dat"}, 4, "not a record file"},
         ExitRow{"NoSuchDevice", {"record", "--device", "NOPE123"}, 3, "no device NOPE123"},
         ExitRow{"ConvertNothing", {"convert", "@/none.log", "@/x.dat"}, 4, "no such file"},
-        ExitRow{"ConvertToXls", {"convert", "@/in.csv", "@/x.xls"}, 4, ".xls"},
+        ExitRow{"ConvertHelp", {"convert", "--help"}, 0, "workbooks (.xls"},
+        ExitRow{"ConvertCsvToXls", {"convert", "@/in.csv", "@/x.xls"}, 4, "convert it to .dat"},
         ExitRow{"ConvertBadLine", {"convert", "@/bad.csv", "@/out"}, 1, "bad line bad.csv:2"},
         ExitRow{"Convert", {"convert", "@/in.csv", "@/x.log"}, 0,
                 "convert: inputs=1 read=1 written=1 skipped=0 bad-lines=0"},

@@ -17,15 +17,6 @@ using namespace formattest;
 
 namespace {
 
-QStringList recordFilesIn(const QString &folder)
-{
-    QStringList out;
-    for (const QString &p : conversionInputs(folder))
-        if (p.endsWith(QLatin1String(".dat")))
-            out << p;
-    return out;
-}
-
 Collected readText(const QString &path)
 {
     Collected c;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!decodeRecordFile(expand(data, size), &frames, trailer))
         return 0;
     trailer.check(params);
-    frames.dropFramesWithoutTime();
+    frames.mendFramesWithoutTime();
     const int count = frames.frameCount();
     for (int i = 0; i < count; ++i) {
         const RecordFrame &f = frames[i];

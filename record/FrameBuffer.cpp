@@ -33,19 +33,26 @@ int FrameBuffer::frameCount() const
     return int(end - all.begin());
 }
 
-int FrameBuffer::dropFramesWithoutTime()
+int FrameBuffer::mendFramesWithoutTime()
 {
+    const auto usable = [](double t) { return t >= 0 && t <= kMaxTimeMs; };   // false for NaN
     const int count = frameCount();
-    int kept = 0;
+    double previous = 0;
     for (int i = 0; i < count; ++i) {
-        const double t = m_frames[size_t(i)].time;
-        if (!(t >= 0 && t <= kMaxTimeMs))   // false for NaN as well
-            continue;
-        if (kept != i)
-            m_frames[size_t(kept)] = m_frames[size_t(i)];
-        ++kept;
+        if (usable(m_frames[size_t(i)].time)) {
+            previous = m_frames[size_t(i)].time;
+            break;
+        }
     }
-    for (int i = kept; i < count; ++i)
-        m_frames[size_t(i)] = RecordFrame{};
-    return count - kept;
+    int mended = 0;
+    for (int i = 0; i < count; ++i) {
+        double &t = m_frames[size_t(i)].time;
+        if (usable(t)) {
+            previous = t;
+            continue;
+        }
+        t = previous;
+        ++mended;
+    }
+    return mended;
 }

@@ -48,10 +48,12 @@ public:
 
     // The latest time a frame may carry, in ms since the recording began: ten years.
     static constexpr double kMaxTimeMs = 10.0 * 366 * 24 * 3600 * 1000;
-    // Removes the frames whose time is not a number, infinite, negative or later than
-    // kMaxTimeMs: playback would send them at once or wait for them for ever. The frames
-    // after them move up in order. Returns how many were removed.
-    int dropFramesWithoutTime();
+    // Gives every frame whose time is not a number, infinite, negative or later than
+    // kMaxTimeMs the time of the frame before it (frames at the start: the first usable
+    // time, or 0): playback would otherwise send a whole file at once from such a first
+    // frame, or wait for such a frame for ever. Nothing is dropped and the order stays.
+    // Returns how many frames were given a time.
+    int mendFramesWithoutTime();
 
 private:
     std::unique_ptr<RecordFrame[]> m_frames;

@@ -44,7 +44,7 @@ int32_t LoadRecordFile(const QString &path, ELM327_Info &params, FrameBuffer &bu
     RecordTrailer trailer;
     const int32_t result = readRecordFile(path, params, &buffer, trailer);
     if (result == 0) {
-        buffer.dropFramesWithoutTime();
+        buffer.mendFramesWithoutTime();
         params.t_LogComment = trailer.comment;
     }
     return result;
@@ -65,7 +65,7 @@ int32_t LoadRecordFileToMemory(const QString &path, const ELM327_Info &params,
             target[0].identifier = 0;
             return result;
         }
-        loaded.dropFramesWithoutTime();
+        loaded.mendFramesWithoutTime();
         // 20001 slots in five steps, so the window stays alive while 200 files load.
         constexpr int kStep = 5000;
         for (int first = 0; first < FrameBuffer::kSlots; first += kStep) {

@@ -44,8 +44,8 @@ RecordFileResult WriteRecordFile(ELM327_Info &params, const FrameBuffer &buffer,
                                  const QString &subFolderName);
 
 int32_t CheckRecordFile(const QString &path, const ELM327_Info &params);
-// Both loaders for playback drop the frames without a usable time
-// (FrameBuffer::dropFramesWithoutTime).
+// Both loaders for playback give frames without a usable time the time of the frame
+// before them (FrameBuffer::mendFramesWithoutTime).
 // Into buffer; on success t_LogComment := the file's comment.
 int32_t LoadRecordFile(const QString &path, ELM327_Info &params, FrameBuffer &buffer);
 // Into row of memory and comments[row] (t_LogComment stays). Yields to the window system

@@ -41,7 +41,7 @@ for t in "${targets[@]}"; do
   if ! build-fuzz/bin/fuzz_$t "$work" "${dict[@]}" "${runs[@]}" -max_total_time="$seconds" \
        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
        -artifact_prefix="$root/fuzz/crashes/$t/" 2>&1 | tee "build-fuzz/$t.log" \
-       | grep -E '^(#[0-9]+ +DONE|stat::|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)'; then
+       | grep -E '^(#[0-9]+[[:space:]]+DONE|stat::|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)'; then
     :
   fi
   if ! grep -q 'DONE' "build-fuzz/$t.log"; then

@@ -87,7 +87,7 @@ QString textOnly(QString text)
 
 } // namespace
 
-QString NotebookDocument::refusal(QStringView html)
+QString NotebookDocument::refusal(QStringView html, Source source)
 {
     if (html.size() > kMaxBytes)
         return QStringLiteral("大きすぎます");
@@ -115,7 +115,7 @@ QString NotebookDocument::refusal(QStringView html)
         const QStringView name = html.mid(nameStart, n - nameStart);
         const bool selfClosing = html[end - 1] == u'/';
         i = end + 1;
-        if (!closing && fetches(name, html.mid(n, end - n)))
+        if (source == Source::File && !closing && fetches(name, html.mid(n, end - n)))
             return QStringLiteral("外部のファイルを参照しています");
         if (name.isEmpty() || selfClosing || isFlat(name))
             continue;
@@ -132,7 +132,8 @@ QString NotebookDocument::refusal(QStringView html)
         if (!closing && isRaw(name)) {
             const qsizetype close = html.indexOf(QStringLiteral("</") + name.toString(), i,
                                                  Qt::CaseInsensitive);
-            if (fetches(QStringView(), html.mid(i, close < 0 ? -1 : close - i)))
+            if (source == Source::File
+                && fetches(QStringView(), html.mid(i, close < 0 ? -1 : close - i)))
                 return QStringLiteral("外部のファイルを参照しています");
             if (close < 0)
                 break;
@@ -146,7 +147,7 @@ QTextDocumentFragment NotebookDocument::pasted(const QMimeData &source)
 {
     if (source.hasHtml()) {
         const QString html = source.html();
-        if (refusal(html).isEmpty()) {
+        if (refusal(html, Source::Paste).isEmpty()) {
             NotebookDocument parsed;
             parsed.setHtml(html);
             QTextDocument kept;

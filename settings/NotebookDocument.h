@@ -24,8 +24,11 @@ public:
 
     using QTextDocument::QTextDocument;
 
-    // Why rich text may not be handed to the document, or empty when it may.
-    static QString refusal(QStringView html);
+    // Why rich text may not be handed to the document, or empty when it may. A file is
+    // also refused for references to images and style sheets (the notebook never writes
+    // them); a paste only for its size and nesting, since what it refers to is dropped.
+    enum class Source { File, Paste };
+    static QString refusal(QStringView html, Source source = Source::File);
     // What a paste brings into the notebook: its text with only the text and background
     // colours, nothing for content that is refused.
     static QTextDocumentFragment pasted(const QMimeData &source);

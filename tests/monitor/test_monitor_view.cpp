@@ -421,3 +421,21 @@ TEST(MonitorView, ABudgetSpreadsTheLinesOverTurnsAndEndsCurrent)
     EXPECT_FALSE(rig.view.syncPending());
     EXPECT_EQ(rig.view.toPlainText(), plain(table(200, 4)));
 }
+
+// Pasting into the view keeps text, text colours and markers; an image of a device file
+// is neither read nor kept.
+TEST(MonitorView, PasteKeepsOnlyTextAndColours)
+{
+    MonitorView view;
+    auto *mime = new QMimeData;
+    mime->setHtml("<p><img src=\"/dev/zero\"><span style=\"color:#ff0000;\">red</span>"
+                  "<table><tr><td style=\"background-color:#ffff00;\">cell</td></tr></table></p>");
+    QApplication::clipboard()->setMimeData(mime);
+    view.paste();
+    EXPECT_EQ(view.toPlainText(), "red\ncell\n");
+    EXPECT_FALSE(view.toHtml().contains("<img"));
+    EXPECT_FALSE(view.toHtml().contains("<table"));
+    QTextCursor probe(view.document());
+    probe.setPosition(1);
+    EXPECT_EQ(probe.charFormat().foreground().color(), QColor(255, 0, 0));
+}

@@ -208,26 +208,30 @@ TEST_F(MemoryLoadTest, AMissingFileLeavesTheRowEmpty)
 
 // ---- Times playback cannot keep
 
-TEST_F(MemoryLoadTest, FramesWithoutAUsableTimeAreNotPlayed)
+TEST_F(MemoryLoadTest, FramesWithoutAUsableTimeTakeTheTimeBeforeThem)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    const double times[] = {0, nan, 10, -5, inf, 20, 1e300, -inf, -0.0, 30,
-                            FrameBuffer::kMaxTimeMs, FrameBuffer::kMaxTimeMs * 1.001};
+    const double max = FrameBuffer::kMaxTimeMs;
+    // file time -> time played
+    const std::pair<double, double> rows[] = {
+        {nan, 7},  {-1, 7},    {7, 7},    {nan, 7},     {10, 10}, {-5, 10},
+        {inf, 10}, {20, 20},   {1e300, 20}, {-inf, 20}, {0.0, 0}, {30, 30},
+        {max, max}, {max * 1.001, max}, {-0.0, -0.0},
+    };
     QByteArray frames;
-    for (size_t i = 0; i < std::size(times); ++i)
-        frames += fixture::frame(int32_t(0x100 + i), times[i], 8, "\x01");
+    for (size_t i = 0; i < std::size(rows); ++i)
+        frames += fixture::frame(int32_t(0x100 + i), rows[i].first, 8, "\x01");
     const QString path = dir.filePath("t.dat");
     writeAll(path, fixture::frameArea(frames) + fixture::trailer());
 
     FrameBuffer buffer;
     ASSERT_EQ(LoadRecordFile(path, params, buffer), 0);
     ASSERT_EQ(LoadRecordFileToMemory(path, params, comments, memory, 3), 0);
-    const int kept[] = {0, 2, 5, 8, 9, 10};
-    ASSERT_EQ(buffer.frameCount(), int(std::size(kept)));
-    for (size_t k = 0; k < std::size(kept); ++k) {
-        EXPECT_EQ(buffer[int(k)].identifier, 0x100 + kept[k]);
+    ASSERT_EQ(buffer.frameCount(), int(std::size(rows)));
+    for (size_t k = 0; k < std::size(rows); ++k) {
+        EXPECT_EQ(buffer[int(k)].identifier, 0x100 + int(k));
+        EXPECT_EQ(buffer[int(k)].time, rows[k].second) << k;
         EXPECT_EQ(memory.row(3)[k], buffer[int(k)]);
     }
-    EXPECT_EQ(memory.row(3)[std::size(kept)].identifier, 0);
 }

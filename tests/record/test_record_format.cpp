@@ -73,7 +73,7 @@ TEST_F(RecordFormatTest, ReadsAFileWrittenByHand)
 TEST_F(RecordFormatTest, KeepsOddValuesOfAFileAsTheyAre)
 {
     // Identifiers and DLCs no recorder writes; the callers decide what to do with them.
-    const QString path = put(fixture::frameArea(fixture::frame(0x900, 1.0, 15, "12345678")
+    const QString path = put(fixture::frameArea(fixture::frame(0x900, -1.0, 15, "12345678")
                                                 + fixture::frame(-7, 2.0, 255, ""))
                              + fixture::trailer());
     FrameBuffer b;

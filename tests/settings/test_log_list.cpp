@@ -99,8 +99,11 @@ TEST(LogList, PasteKeepsTextColoursAndMarkersOnly)
         QMimeData mime;
         mime.setHtml(row.sparseSize ? QString(NotebookDocument::kMaxBytes + 1, u'a')
                                     : QString::fromUtf8(row.html));
-        mime.setText(row.sparseSize ? QString(NotebookDocument::kMaxBytes + 1, u'a')
-                                    : QStringLiteral("notes"));
+        if (row.sparseSize)
+            mime.setText(QString(NotebookDocument::kMaxBytes + 1, u'a'));
+        else if (!NotebookDocument::refusal(QString::fromUtf8(row.html),
+                                            NotebookDocument::Source::Paste).isEmpty())
+            mime.setText(QStringLiteral("notes"));   // refused rich text: the text comes in
         QElapsedTimer t;
         t.start();
         const QTextDocumentFragment kept = NotebookDocument::pasted(mime);

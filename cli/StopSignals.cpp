@@ -1,5 +1,6 @@
 #include "StopSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -33,7 +34,9 @@ void install(std::function<void()> onStop)
             return;
         fcntl(g_pipe[0], F_SETFL, O_NONBLOCK);
         fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
-        auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read);
+        // Owned by the application object, so it goes when the command ends.
+        auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read,
+                                             QCoreApplication::instance());
         QObject::connect(notifier, &QSocketNotifier::activated, [] {
             char buffer[16];
             while (read(g_pipe[0], buffer, sizeof buffer) > 0) {

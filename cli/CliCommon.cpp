@@ -98,6 +98,26 @@ std::optional<IdRange> parseIdRange(const QString &text)
     return r;
 }
 
+std::optional<ExitCode> applyBusOptions(const QCommandLineParser &parser, ELM327_Info &params,
+                                        bool recording)
+{
+    if (parser.isSet(QStringLiteral("bitrate"))) {
+        const auto rate = parseBitRate(parser.value(QStringLiteral("bitrate")));
+        if (!rate) {
+            printErr(QStringLiteral("cankestrova-cli: bad --bitrate; see --help"));
+            return ExitUsage;
+        }
+        params.t_bitRate = *rate;
+    }
+    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params,
+                                       recording);
+        !r) {
+        printErr(QStringLiteral("cankestrova-cli: ") + r.error());
+        return ExitUsage;
+    }
+    return std::nullopt;
+}
+
 Result<> applyRanges(const QStringList &texts, ELM327_Info &params, bool recording)
 {
     if (texts.isEmpty())

@@ -51,6 +51,10 @@ struct IdRange
 std::optional<IdRange> parseIdRange(const QString &text);
 // The up to eight ranges replace the settings' recording (or playback) ranges.
 Result<> applyRanges(const QStringList &texts, ELM327_Info &params, bool recording);
+// --bitrate and --exclude of record and play into the run's settings; an exit code when
+// either is wrong (the message is printed).
+std::optional<ExitCode> applyBusOptions(const QCommandLineParser &parser, ELM327_Info &params,
+                                        bool recording);
 
 // Messages the engines show go to stderr; remembers whether one was critical.
 void installMessagePrinter();

@@ -140,19 +140,8 @@ int runPlay(const QStringList &args)
     Session session;
     ELM327_Info &params = session.params;
     CAN_PlayDB &play = session.play;
-    if (parser.isSet(QStringLiteral("bitrate"))) {
-        const auto rate = parseBitRate(parser.value(QStringLiteral("bitrate")));
-        if (!rate) {
-            printErr(QStringLiteral("cankestrova-cli: bad --bitrate; see --help"));
-            return ExitUsage;
-        }
-        params.t_bitRate = *rate;
-    }
-    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, false);
-        !r) {
-        printErr(QStringLiteral("cankestrova-cli: ") + r.error());
-        return ExitUsage;
-    }
+    if (const auto exit = applyBusOptions(parser, params, false))
+        return *exit;
     if (parser.isSet(QStringLiteral("skip-gap"))) {
         bool ok = false;
         const int ms = parser.value(QStringLiteral("skip-gap")).toInt(&ok);

@@ -120,19 +120,8 @@ int runRecord(const QStringList &args)
 
     Session session;
     ELM327_Info &params = session.params;
-    if (parser.isSet(QStringLiteral("bitrate"))) {
-        const auto rate = parseBitRate(parser.value(QStringLiteral("bitrate")));
-        if (!rate) {
-            printErr(QStringLiteral("cankestrova-cli: bad --bitrate; see --help"));
-            return ExitUsage;
-        }
-        params.t_bitRate = *rate;
-    }
-    if (const Result<> r = applyRanges(parser.values(QStringLiteral("exclude")), params, true);
-        !r) {
-        printErr(QStringLiteral("cankestrova-cli: ") + r.error());
-        return ExitUsage;
-    }
+    if (const auto exit = applyBusOptions(parser, params, true))
+        return *exit;
     bool ok = true;
     const double duration = parser.isSet(QStringLiteral("duration"))
                                  ? parser.value(QStringLiteral("duration")).toDouble(&ok)

@@ -54,6 +54,7 @@ public:
         }
         return true;
     }
+    QString lostText() const override { return m_device.lostText(); }
     bool closesBeforeLastFile() const override { return m_device.closesBeforeLastFile(); }
     std::optional<QString> close() override
     {
@@ -213,7 +214,9 @@ int runRecord(const QStringList &args)
                  .arg(lost)
                  .arg(unsaved)
                  .arg(where));
-    if (!counting.opened)
+    // A device that went away mid-run: what came before is in the files, but the run did
+    // not end as asked.
+    if (!counting.opened || criticalMessageShown())
         return ExitDevice;
     return unsaved > 0 || counting.overrun ? ExitIncomplete : ExitOk;
 }

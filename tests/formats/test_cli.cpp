@@ -418,3 +418,65 @@ TEST(Cli, DryRunNamesWhatTheBusCheckHoldsBack)
     EXPECT_TRUE(out.contains("play (dry run): files=1 frames=10 excluded=10 held=10\n"))
         << out.toStdString();
 }
+
+// The process hosting the bus is killed mid-run: the command ends by itself with the
+// device's message and exit code 3, and a recording keeps what came before in its file.
+struct LostRow
+{
+    const char *name;
+    const char *command;
+    const char *device;
+};
+
+class CliBusHostKilled : public ::testing::TestWithParam<LostRow>
+{
+};
+
+TEST_P(CliBusHostKilled, EndsWithTheDeviceMessage)
+{
+    const LostRow &row = GetParam();
+    const bool recording = QLatin1String(row.command) == QLatin1String("record");
+    QTemporaryDir home;
+    const int port = freeTestPort();
+    CansimRun host;
+    ASSERT_TRUE(host.start({"--interface", CansimRun::url(port), "--mode", "host"},
+                           home.filePath("ready")));
+    CliRun run(port, home.path());
+    CansimRun flood;
+    if (recording) {
+        ASSERT_TRUE(run.start({"record", "--device", row.device, "--out", home.filePath("rec")}));
+        ASSERT_TRUE(run.waitForError("recording from", 20000)) << run.err().toStdString();
+        ASSERT_TRUE(flood.start({"--interface", CansimRun::url(port), "--mode", "flood",
+                                 "--count", "1000000", "--rate", "2000"}));
+    } else {
+        std::vector<RecordFrame> file = knownFrames(2000, true);
+        for (size_t i = 0; i < file.size(); ++i)
+            file[i].time = 5.0 * double(i);
+        ASSERT_TRUE(recordfixture::writeRecord(home.filePath("loop.dat"), file));
+        ASSERT_TRUE(run.start({"play", home.filePath("loop.dat"), "--device", row.device,
+                               "--repeat"}));
+        ASSERT_TRUE(run.waitForError("playing", 20000)) << run.err().toStdString();
+    }
+    // A recording with frames in it; a playback past its bus check.
+    waitUntil([] { return false; }, recording ? 1000 : 3500);
+    ::kill(pid_t(host.processId()), SIGKILL);
+    ASSERT_TRUE(run.waitForExit(10000)) << "the run went on without a bus";
+    EXPECT_EQ(run.exitCode(), 3) << run.err().toStdString();
+    EXPECT_TRUE(run.err().contains(QStringLiteral("機器が正常に動作していません。")))
+        << run.err().toStdString();
+    if (recording) {
+        const QStringList files = recordFilesIn(home.filePath("rec"));
+        ASSERT_EQ(files.size(), 1);
+        EXPECT_GT(recordfixture::readRecords(files).size(), 100u);
+    } else {
+        EXPECT_TRUE(summary(run, "play").startsWith("play: sent=")) << run.out().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliBusHostKilled,
+    ::testing::Values(LostRow{"RecordCanusb", "record", "CLITEST1"},
+                      LostRow{"RecordInterface", "record", "IFCAN1"},
+                      LostRow{"PlayCanusb", "play", "CLITEST1"},
+                      LostRow{"PlayInterface", "play", "IFCAN1"}),
+    [](const auto &info) { return std::string(info.param.name); });

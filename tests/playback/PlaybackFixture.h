@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -184,9 +185,10 @@ public:
         return m_run.start({"--mode", "host", "--interface", busUrl(port)},
                            m_dir.filePath(QStringLiteral("host.ready")));
     }
+    // Killed outright, as a crashing process goes: no orderly goodbye to its clients.
     void kill()
     {
-        m_run.terminate();
+        ::kill(pid_t(m_run.processId()), SIGKILL);
         m_run.waitForExit();
     }
 

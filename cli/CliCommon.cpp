@@ -98,6 +98,22 @@ std::optional<IdRange> parseIdRange(const QString &text)
     return r;
 }
 
+void addBusOptions(QCommandLineParser &parser, bool recording)
+{
+    parser.addOptions({
+        {QStringLiteral("device"), QStringLiteral("Adapter serial, IFCANn, or number of "
+                                                  "`devices` (default: the first)."),
+         QStringLiteral("DEVICE")},
+        {QStringLiteral("bitrate"), QStringLiteral("1M, 800k, 500k, 250k, 100k, 50k, 20k or 10k."),
+         QStringLiteral("RATE")},
+        {QStringLiteral("exclude"),
+         QStringLiteral("Identifiers not to %1, e.g. 100-1FF (up to 8; replaces the settings' "
+                        "ranges).")
+             .arg(recording ? QStringLiteral("record") : QStringLiteral("send")),
+         QStringLiteral("RANGE")},
+    });
+}
+
 std::optional<ExitCode> applyBusOptions(const QCommandLineParser &parser, ELM327_Info &params,
                                         bool recording)
 {
@@ -207,6 +223,20 @@ QStringList Session::deviceLines() const
         lines << QStringLiteral("%1\t%2\t%3").arg(i + 1).arg(choice, items[i]);
     }
     return lines;
+}
+
+std::optional<ExitCode> Session::openForRun(const QString &choice)
+{
+    if (const Result<> env = checkEnvironment(); !env) {
+        printErr(QStringLiteral("cankestrova-cli: ") + env.error());
+        return ExitDevice;
+    }
+    searchDevices();
+    if (const Result<> s = selectDevice(choice); !s) {
+        printErr(QStringLiteral("cankestrova-cli: ") + s.error());
+        return ExitDevice;
+    }
+    return std::nullopt;
 }
 
 Result<> Session::selectDevice(const QString &choice)

@@ -51,6 +51,8 @@ struct IdRange
 std::optional<IdRange> parseIdRange(const QString &text);
 // The up to eight ranges replace the settings' recording (or playback) ranges.
 Result<> applyRanges(const QStringList &texts, ELM327_Info &params, bool recording);
+// --device, --bitrate and --exclude, which record and play share.
+void addBusOptions(QCommandLineParser &parser, bool recording);
 // --bitrate and --exclude of record and play into the run's settings; an exit code when
 // either is wrong (the message is printed).
 std::optional<ExitCode> applyBusOptions(const QCommandLineParser &parser, ELM327_Info &params,
@@ -74,6 +76,8 @@ public:
     QStringList deviceLines() const;
     // SERIAL, IFCANn, or the list number; empty: the first device. Checks that it answers.
     Result<> selectDevice(const QString &choice);
+    // The three above in turn, as a run starts; an exit code (message printed) when one fails.
+    std::optional<ExitCode> openForRun(const QString &choice);
 
     ELM327_Info params;
     CAN_PlayDB play;

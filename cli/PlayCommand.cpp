@@ -106,16 +106,9 @@ int dryRun(Session &session, CliHost &host)
 int runPlay(const QStringList &args)
 {
     QCommandLineParser parser;
+    addBusOptions(parser, false);
     parser.addOptions({
-        {QStringLiteral("device"), QStringLiteral("Adapter serial, IFCANn, or number of "
-                                                  "`devices` (default: the first)."),
-         QStringLiteral("DEVICE")},
-        {QStringLiteral("bitrate"), QStringLiteral("1M, 800k, 500k, 250k, 100k, 50k, 20k or 10k."),
-         QStringLiteral("RATE")},
         {QStringLiteral("repeat"), QStringLiteral("Play again from the start, until stopped.")},
-        {QStringLiteral("exclude"), QStringLiteral("Identifiers not to send, e.g. 100-1FF "
-                                                   "(up to 8; replaces the settings' ranges)."),
-         QStringLiteral("RANGE")},
         {QStringLiteral("skip-gap"), QStringLiteral("Between files of a folder, do not wait "
                                                     "out gaps of at least MS (30-100000)."),
          QStringLiteral("MS")},
@@ -167,15 +160,8 @@ int runPlay(const QStringList &args)
     }
     play.t_RecPlay_PlayMode_Repeat = parser.isSet(QStringLiteral("repeat")) ? 1 : 0;
 
-    if (const Result<> env = session.checkEnvironment(); !env) {
-        printErr(QStringLiteral("cankestrova-cli: ") + env.error());
-        return ExitDevice;
-    }
-    session.searchDevices();
-    if (const Result<> s = session.selectDevice(parser.value(QStringLiteral("device"))); !s) {
-        printErr(QStringLiteral("cankestrova-cli: ") + s.error());
-        return ExitDevice;
-    }
+    if (const auto exit = session.openForRun(parser.value(QStringLiteral("device"))))
+        return *exit;
 
     CliHost host;
     host.attachPlayback(&play, &params);

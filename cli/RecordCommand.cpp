@@ -87,21 +87,14 @@ QString recordFolderOf(ELM327_Info &params)
 int runRecord(const QStringList &args)
 {
     QCommandLineParser parser;
+    addBusOptions(parser, true);
     parser.addOptions({
-        {QStringLiteral("device"), QStringLiteral("Adapter serial, IFCANn, or number of "
-                                                  "`devices` (default: the first)."),
-         QStringLiteral("DEVICE")},
-        {QStringLiteral("bitrate"), QStringLiteral("1M, 800k, 500k, 250k, 100k, 50k, 20k or 10k."),
-         QStringLiteral("RATE")},
         {QStringLiteral("out"), QStringLiteral("Folder for the record files (made when missing)."),
          QStringLiteral("DIR")},
         {QStringLiteral("comment"), QStringLiteral("Comment stored in the files."),
          QStringLiteral("TEXT")},
         {QStringLiteral("subfolder"), QStringLiteral("Put the files in a sub-folder named after "
                                                      "the comment.")},
-        {QStringLiteral("exclude"), QStringLiteral("Identifiers not to record, e.g. 100-1FF "
-                                                   "(up to 8; replaces the settings' ranges)."),
-         QStringLiteral("RANGE")},
         {QStringLiteral("duration"), QStringLiteral("Stop after this many seconds."),
          QStringLiteral("S")},
         {QStringLiteral("frames"), QStringLiteral("Stop after this many frames."),
@@ -154,15 +147,8 @@ int runRecord(const QStringList &args)
     // A run without record files would be a monitor without a screen.
     params.t_LogSave_Enable = 1;
 
-    if (const Result<> env = session.checkEnvironment(); !env) {
-        printErr(QStringLiteral("cankestrova-cli: ") + env.error());
-        return ExitDevice;
-    }
-    session.searchDevices();
-    if (const Result<> s = session.selectDevice(parser.value(QStringLiteral("device"))); !s) {
-        printErr(QStringLiteral("cankestrova-cli: ") + s.error());
-        return ExitDevice;
-    }
+    if (const auto exit = session.openForRun(parser.value(QStringLiteral("device"))))
+        return *exit;
     const QString folder = recordFolderOf(params);
 
     CliHost host;

@@ -22,6 +22,17 @@
 #include <cmath>
 #include <thread>
 
+namespace {
+
+// The device has dropped out: the run ends with its message.
+void endRunDeviceLost(RunHost &host, const ELM327_Info &params, const PlayDevice &device)
+{
+    showMessage(device.failureText(), MsgIcon::Critical, params.Application_title);
+    host.RxFlag = 0;
+}
+
+} // namespace
+
 CAN_PlayDB::CAN_PlayDB() : m_fileList(size_t(FrameBuffer::kSlots)) {}
 
 CAN_PlayDB::~CAN_PlayDB() = default;
@@ -427,8 +438,7 @@ bool CAN_PlayDB::sendDueMessage(RunHost &host, const ELM327_Info &params, CAN_Re
             pumpMessages();
             break;
         case PlayDevice::SendResult::Lost:
-            showMessage(device.failureText(), MsgIcon::Critical, params.Application_title);
-            host.RxFlag = 0;
+            endRunDeviceLost(host, params, device);
             return false;
         }
     }
@@ -454,8 +464,7 @@ bool CAN_PlayDB::handOver(RunHost &host, const ELM327_Info &params, CAN_ReadDB &
             enterHandedOffSent();
             break;
         case PlayDevice::SendResult::Lost:
-            showMessage(device.failureText(), MsgIcon::Critical, params.Application_title);
-            host.RxFlag = 0;
+            endRunDeviceLost(host, params, device);
             return false;
         case PlayDevice::SendResult::Untimed: {
             // The device cannot send at a due time after all: the run goes on sending each
@@ -501,8 +510,7 @@ bool CAN_PlayDB::handOffsSettled(RunHost &host, const ELM327_Info &params)
     while (m_timed && host.RxFlag == 1 && !m_handOff.empty() && takeBacks == m_takeBacks) {
         waitingPass();
         if (!enterHandedOffSent()) {
-            showMessage(m_device->failureText(), MsgIcon::Critical, params.Application_title);
-            host.RxFlag = 0;
+            endRunDeviceLost(host, params, *m_device);
         }
     }
     return host.RxFlag == 1 && takeBacks == m_takeBacks;

@@ -77,19 +77,32 @@ void CanusbPlayDevice::fill(const RecordFrame &record)
     CopyRecordToCanusbMsg(m_message, m_flags, m_msg);
 }
 
-PlayDevice::SendResult CanusbPlayDevice::send()
+namespace {
+
+// What a write's result means for the run. A timed write fails with any other code when the
+// driver cannot send at a due time.
+PlayDevice::SendResult resultOf(int result, bool timed)
 {
-    switch (CANUSB::canusb_Write(m_adapters.CAN_USB_Handle, &m_msg)) {
+    switch (result) {
     case CANUSB::ERROR_CANUSB_OK:
-        return SendResult::Sent;
+        return PlayDevice::SendResult::Sent;
     case CANUSB::ERROR_CANUSB_TX_FIFO_FULL:
-        return SendResult::Busy;
+        return PlayDevice::SendResult::Busy;
     case CANUSB::ERROR_CANUSB_NO_DEVICE:
     case CANUSB::ERROR_CANUSB_NOT_OPEN:
-        return SendResult::Lost;
+        return PlayDevice::SendResult::Lost;
+    case CANUSB::ERROR_CANUSB_INVALID_PARAM:
+        return PlayDevice::SendResult::Refused;
     default:
-        return SendResult::Refused;
+        return timed ? PlayDevice::SendResult::Untimed : PlayDevice::SendResult::Refused;
     }
+}
+
+} // namespace
+
+PlayDevice::SendResult CanusbPlayDevice::send()
+{
+    return resultOf(CANUSB::canusb_Write(m_adapters.CAN_USB_Handle, &m_msg), false);
 }
 
 bool CanusbPlayDevice::canSendTimed() const
@@ -99,19 +112,7 @@ bool CanusbPlayDevice::canSendTimed() const
 
 PlayDevice::SendResult CanusbPlayDevice::sendAt(uint64_t dueUs)
 {
-    switch (CANUSB::canusb_WriteAt(m_adapters.CAN_USB_Handle, &m_msg, dueUs)) {
-    case CANUSB::ERROR_CANUSB_OK:
-        return SendResult::Sent;
-    case CANUSB::ERROR_CANUSB_TX_FIFO_FULL:
-        return SendResult::Busy;
-    case CANUSB::ERROR_CANUSB_NO_DEVICE:
-    case CANUSB::ERROR_CANUSB_NOT_OPEN:
-        return SendResult::Lost;
-    case CANUSB::ERROR_CANUSB_INVALID_PARAM:
-        return SendResult::Refused;
-    default:
-        return SendResult::Untimed;
-    }
+    return resultOf(CANUSB::canusb_WriteAt(m_adapters.CAN_USB_Handle, &m_msg, dueUs), true);
 }
 
 void CanusbPlayDevice::cancelTimed()

@@ -103,21 +103,35 @@ void InterfaceCanPlayDevice::fill(const RecordFrame &record)
     CopyRecordToIfcanMsg(m_message, m_msg);
 }
 
-PlayDevice::SendResult InterfaceCanPlayDevice::send()
+namespace {
+
+// What a send's result means for the run; a timed send says Untimed when the board or its
+// library cannot send at a due time.
+PlayDevice::SendResult resultOf(uint32_t result, bool timed)
 {
-    switch (InterfaceCAN::CanSendMessage(handle(), &m_msg, 1)) {
+    switch (result) {
     case InterfaceCAN::IFCAN_ERROR_SUCCESS:
-        return SendResult::Sent;
+        return PlayDevice::SendResult::Sent;
     case InterfaceCAN::IFCAN_ERROR_BUFFER_FULL:
     case InterfaceCAN::IFCAN_ERROR_NOW_SENDING:
-        return SendResult::Busy;
+        return PlayDevice::SendResult::Busy;
     case InterfaceCAN::IFCAN_ERROR_DELETED:
     case InterfaceCAN::IFCAN_ERROR_INVALID_HANDLE:
     case InterfaceCAN::IFCAN_ERROR_NOT_OPENED:
-        return SendResult::Lost;
+        return PlayDevice::SendResult::Lost;
+    case InterfaceCAN::IFCAN_ERROR_NOT_SUPPORTED:
+    case InterfaceCAN::IFCAN_ERROR_INVALID_FUNCTION:
+        return timed ? PlayDevice::SendResult::Untimed : PlayDevice::SendResult::Refused;
     default:
-        return SendResult::Refused;
+        return PlayDevice::SendResult::Refused;
     }
+}
+
+} // namespace
+
+PlayDevice::SendResult InterfaceCanPlayDevice::send()
+{
+    return resultOf(InterfaceCAN::CanSendMessage(handle(), &m_msg, 1), false);
 }
 
 bool InterfaceCanPlayDevice::canSendTimed() const
@@ -127,22 +141,7 @@ bool InterfaceCanPlayDevice::canSendTimed() const
 
 PlayDevice::SendResult InterfaceCanPlayDevice::sendAt(uint64_t dueUs)
 {
-    switch (InterfaceCAN::CanSendMessageAt(handle(), &m_msg, 1, dueUs)) {
-    case InterfaceCAN::IFCAN_ERROR_SUCCESS:
-        return SendResult::Sent;
-    case InterfaceCAN::IFCAN_ERROR_BUFFER_FULL:
-    case InterfaceCAN::IFCAN_ERROR_NOW_SENDING:
-        return SendResult::Busy;
-    case InterfaceCAN::IFCAN_ERROR_DELETED:
-    case InterfaceCAN::IFCAN_ERROR_INVALID_HANDLE:
-    case InterfaceCAN::IFCAN_ERROR_NOT_OPENED:
-        return SendResult::Lost;
-    case InterfaceCAN::IFCAN_ERROR_NOT_SUPPORTED:
-    case InterfaceCAN::IFCAN_ERROR_INVALID_FUNCTION:
-        return SendResult::Untimed;
-    default:
-        return SendResult::Refused;
-    }
+    return resultOf(InterfaceCAN::CanSendMessageAt(handle(), &m_msg, 1, dueUs), true);
 }
 
 void InterfaceCanPlayDevice::cancelTimed()

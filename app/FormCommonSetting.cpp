@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,7 +43,7 @@ void storeSelected(const QList<QRadioButton *> &buttons, int32_t &target)
 } // namespace
 
 FormCommonSetting::FormCommonSetting(ELM327_Info &params, FormHelp *help, QWidget *parent)
-    : QDialog(parent), m_params(params), m_help(help)
+    : SettingsDialog(parent), m_params(params), m_help(help)
 {
     setObjectName(QStringLiteral("FormCommonSetting"));
     buildWindow();
@@ -179,16 +178,6 @@ void FormCommonSetting::buildWindow()
             &FormCommonSetting::Bt_MsgLateColor_Dialog_Click);
     connect(Bt_Msg_Blackout_Dialog, &QPushButton::clicked, this,
             &FormCommonSetting::Bt_Msg_Blackout_Dialog_Click);
-}
-
-void FormCommonSetting::showEvent(QShowEvent *event)
-{
-    // Filled once, when first shown: a later resize must not throw away what was typed.
-    if (!m_read) {
-        m_read = true;
-        read_setting();
-    }
-    QDialog::showEvent(event);
 }
 
 void FormCommonSetting::read_setting()

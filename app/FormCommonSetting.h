@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "SettingsDialog.h"
 
 #include <array>
 
@@ -16,14 +16,14 @@ class QToolButton;
 // The common settings: bit rate, identifier format, silent mode, memory playback, time
 // skipping between files and the three colour rules of the live view. Parameters change
 // only on OK.
-class FormCommonSetting final : public QDialog
+class FormCommonSetting final : public SettingsDialog
 {
     Q_OBJECT
 
 public:
     FormCommonSetting(ELM327_Info &params, FormHelp *help, QWidget *parent = nullptr);
 
-    void read_setting();
+    void read_setting() override;
 
 public slots:
     void Bt_OK_Click();
@@ -33,15 +33,11 @@ public slots:
     void Bt_Msg_Blackout_Dialog_Click();
     void Img_Help_Setting_Click();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     void buildWindow();
 
     ELM327_Info &m_params;
     FormHelp *m_help;
-    bool m_read = false;
 
     std::array<QRadioButton *, 8> RB_BitRate{};
     std::array<QRadioButton *, 2> RB_MsgType{};

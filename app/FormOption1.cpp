@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -84,7 +83,7 @@ std::array<FormOption1::ExclusionTable, 2> FormOption1::exclusionTables()
 }
 
 FormOption1::FormOption1(ELM327_Info &params, FormHelp *help, QWidget *parent)
-    : QDialog(parent), m_params(params), m_help(help)
+    : SettingsDialog(parent), m_params(params), m_help(help)
 {
     setObjectName(QStringLiteral("FormOption1"));
     buildWindow();
@@ -161,16 +160,6 @@ void FormOption1::buildWindow()
     connect(ok, &QPushButton::clicked, this, &FormOption1::Bt_OK_Click);
     connect(cancel, &QPushButton::clicked, this, &FormOption1::Bt_Cancell_Click);
     connect(Img_Help_Setting, &QToolButton::clicked, this, &FormOption1::Img_Help_Setting_Click);
-}
-
-void FormOption1::showEvent(QShowEvent *event)
-{
-    // Filled once, when first shown: a later resize must not throw away what was typed.
-    if (!m_read) {
-        m_read = true;
-        read_setting();
-    }
-    QDialog::showEvent(event);
 }
 
 void FormOption1::read_setting()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "SettingsDialog.h"
 
 #include <array>
 
@@ -13,23 +13,20 @@ class QToolButton;
 
 // Extended function 1: the eight playback exclusion ranges, the eight recording exclusion
 // ranges and the eight markers of the live view. Parameters change only on OK.
-class FormOption1 final : public QDialog
+class FormOption1 final : public SettingsDialog
 {
     Q_OBJECT
 
 public:
     FormOption1(ELM327_Info &params, FormHelp *help, QWidget *parent = nullptr);
 
-    void read_setting();
+    void read_setting() override;
 
 public slots:
     void Bt_OK_Click();
     void Bt_Cancell_Click();
     void Bt_MarkerColor_Dialog_Click(int index);
     void Img_Help_Setting_Click();
-
-protected:
-    void showEvent(QShowEvent *event) override;
 
 private:
     using Row = std::array<QCheckBox *, 8>;
@@ -40,7 +37,6 @@ private:
 
     ELM327_Info &m_params;
     FormHelp *m_help;
-    bool m_read = false;
 
     Row CB_DisID_Play{};
     Boxes TB_DisID_PlaylStart{};

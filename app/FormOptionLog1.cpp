@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -44,7 +43,7 @@ QByteArray rowName(const char *base, int i)
 } // namespace
 
 FormOptionLog1::FormOptionLog1(ELM327_Info &params, FormHelp *help, QWidget *parent)
-    : QDialog(parent), m_params(params), m_help(help)
+    : SettingsDialog(parent), m_params(params), m_help(help)
 {
     setObjectName(QStringLiteral("FormOptionLog1"));
     buildWindow();
@@ -159,16 +158,6 @@ void FormOptionLog1::buildWindow()
     connect(Img_Help_Setting, &QToolButton::clicked, this, &FormOptionLog1::Img_Help_Setting_Click);
     connect(CB_LogFile_Enable, &QCheckBox::toggled, this, &FormOptionLog1::CB_LogFile_Enable_Click);
     resize(560, sizeHint().height());
-}
-
-void FormOptionLog1::showEvent(QShowEvent *event)
-{
-    // Filled once, when first shown: a later resize must not throw away what was typed.
-    if (!m_read) {
-        m_read = true;
-        read_setting();
-    }
-    QDialog::showEvent(event);
 }
 
 void FormOptionLog1::read_setting()

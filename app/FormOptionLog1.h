@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "SettingsDialog.h"
 
 #include <array>
 
@@ -15,14 +15,14 @@ class QToolButton;
 
 // The save functions: whether and where record files are written, comment sub-folders,
 // and the format and folder of snapshots. Parameters change only on OK.
-class FormOptionLog1 final : public QDialog
+class FormOptionLog1 final : public SettingsDialog
 {
     Q_OBJECT
 
 public:
     FormOptionLog1(ELM327_Info &params, FormHelp *help, QWidget *parent = nullptr);
 
-    void read_setting();
+    void read_setting() override;
 
     // Each drop target puts the folder of what was dropped into its group's box.
     void Img_save_folder_OLEDragDrop(const QMimeData *data);
@@ -39,7 +39,6 @@ public slots:
     void Img_Help_Setting_Click();
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -50,7 +49,6 @@ private:
 
     ELM327_Info &m_params;
     FormHelp *m_help;
-    bool m_read = false;
 
     QCheckBox *CB_LogFile_Enable = nullptr;
     QGroupBox *GB_LogSave_Format = nullptr;

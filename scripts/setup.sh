@@ -12,6 +12,12 @@ packages=(
   libreoffice-calc-nogui libreoffice-dev fonts-liberation2
   # peers and independent readers in tests: can-utils, an .xls reader
   can-utils python3-xlrd
+  # independent readers and decoders in tests: python-can (ASC, BLF, TRC), canmatrix (DBC)
+  python3-can python3-canmatrix
+  # a real kernel CAN stack for the SocketCAN tests: Debian's kernel under QEMU
+  qemu-system-x86 busybox-static cpio kmod iproute2
+  # Qt's own dialogs in Japanese; bit rate and mode of SocketCAN interfaces; BLF compression
+  qt6-translations-l10n libsocketcan2 zlib1g-dev
   # fuzzing and the sanitizer build
   clang libfuzzer-14-dev libclang-rt-14-dev
   # packaging: cpack -G DEB

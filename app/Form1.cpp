@@ -172,6 +172,8 @@ void Form1::buildWindow()
     RTB_MainView->setFont(mono);
     RTB_MainView->document()->setDefaultFont(mono);
     RTB_MainView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Tab leaves the view for the buttons below it, so the window works without a mouse.
+    RTB_MainView->setTabChangesFocus(true);
     RTB_MainView->installEventFilter(this);
     RTB_MainView->viewport()->installEventFilter(this);
     RTB_MainView_Back = new QTextEdit(central);

@@ -168,6 +168,10 @@ void FormCommonSetting::buildWindow()
     bottom->insertWidget(1, label(this, "Label1", QStringLiteral("ヘルプ")));
     root->addLayout(bottom);
 
+    keyboard::arrowKeysChoose(group(RB_BitRate));
+    keyboard::arrowKeysChoose(group(RB_MsgType));
+    keyboard::arrowKeysChoose(group(RB_Silent_Mode));
+
     connect(ok, &QPushButton::clicked, this, &FormCommonSetting::Bt_OK_Click);
     connect(cancel, &QPushButton::clicked, this, &FormCommonSetting::Bt_Cancell_Click);
     connect(Img_Help_Setting, &QToolButton::clicked, this,

@@ -153,6 +153,9 @@ void FormOptionLog1::buildWindow()
     QPushButton *ok = nullptr;
     QPushButton *cancel = nullptr;
     root->addLayout(bottomRow(this, Img_Help_Setting, ok, cancel));
+    for (const auto &buttons : {group(RB_LogSV_Format), group(RB_LogSaveFilePath),
+                                group(RB_SV_Format), group(RB_SaveFilePath)})
+        keyboard::arrowKeysChoose(buttons);
     connect(ok, &QPushButton::clicked, this, &FormOptionLog1::Bt_OK_Click);
     connect(cancel, &QPushButton::clicked, this, &FormOptionLog1::Bt_Cancell_Click);
     connect(Img_Help_Setting, &QToolButton::clicked, this, &FormOptionLog1::Img_Help_Setting_Click);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KeyboardNavigation.h"
+
 #include <QDialog>
 
 // A settings window. Its controls are filled from the parameters once, when it is first
@@ -17,6 +19,7 @@ protected:
         if (!m_read) {
             m_read = true;
             read_setting();
+            keyboard::focusFirstControl(this);
         }
         QDialog::showEvent(event);
     }

@@ -1,5 +1,6 @@
 #include "Form1.h"
 #include "MessageBox.h"
+#include "QtTranslations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -35,6 +36,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("cankestrova"));
+    if (const QString missing = loadQtTranslations(app); !missing.isEmpty())
+        qWarning("Qt's Japanese texts are missing (%s): its dialogs stay in English",
+                 qPrintable(missing));
     setMessageHandler(showBox);
 
     Form1 window;

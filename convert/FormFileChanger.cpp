@@ -1,5 +1,7 @@
 #include "FormFileChanger.h"
 
+#include "BrowseFileOrFolder.h"
+#include "KeyboardNavigation.h"
 #include "ELM327_Info.h"
 #include "MessagePump.h"
 #include "OfficeModule.h"
@@ -9,18 +11,22 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -51,10 +57,10 @@ QString folderOf(const QString &path)
     return paths::removeTrailingSeparator(info.isFile() ? info.absolutePath() : path);
 }
 
-QString withReason(const QString &line, const QString &reason)
-{
-    return reason.isEmpty() ? line : line + QStringLiteral(" (") + reason + QLatin1Char(')');
-}
+// What the office or the file system said, on a line of its own under the log line.
+const QString kWriteReason = QStringLiteral("  書き込めなかった理由: ");
+const QString kReadReason = QStringLiteral("  読み込めなかった理由: ");
+const QString kStartReason = QStringLiteral("  起動できなかった理由: ");
 
 } // namespace
 
@@ -88,13 +94,17 @@ void FormFileChanger::build()
     modeLayout->addWidget(RB_ChangeMode[1]);
     root->addWidget(modes);
 
-    auto dropLabel = [this](const char *name) {
-        auto *l = new QLabel(this);
-        l->setObjectName(QLatin1String(name));
-        l->setPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(24, 24));
-        l->setToolTip(QStringLiteral("ここにファイルかフォルダをドロップ"));
-        return l;
+    auto dropLabel = [this](const char *name, const QString &tip) {
+        auto *b = new QToolButton(this);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+        b->setIconSize(QSize(24, 24));
+        b->setAutoRaise(true);
+        b->setToolTip(tip);
+        return b;
     };
+    const QString sourceTip = QStringLiteral("ファイルかフォルダをここへドロップ、またはクリックして選択");
+    const QString folderTip = QStringLiteral("フォルダをここへドロップ、またはクリックして選択");
     auto lineEdit = [this](const char *name) {
         auto *e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
@@ -104,10 +114,11 @@ void FormFileChanger::build()
 
     Frame2[0] = new QGroupBox(QStringLiteral("変換するファイル or フォルダ"), this);
     Frame2[0]->setObjectName(QStringLiteral("Frame2_0"));
+    // Created in the order Tab walks them: picture, then its box.
+    Img_ChangeFile_folder = dropLabel("Img_ChangeFile_folder", sourceTip);
     TB_Play_FileName = lineEdit("TB_Play_FileName");
+    Img_ChangeFile_folder_path[0] = dropLabel("Img_ChangeFile_folder_path_0", sourceTip);
     TB_ChangeFilePath[0] = lineEdit("TB_ChangeFilePath_0");
-    Img_ChangeFile_folder = dropLabel("Img_ChangeFile_folder");
-    Img_ChangeFile_folder_path[0] = dropLabel("Img_ChangeFile_folder_path_0");
     auto *source = new QGridLayout(Frame2[0]);
     source->addWidget(Img_ChangeFile_folder, 0, 0);
     source->addWidget(TB_Play_FileName, 0, 1);
@@ -120,8 +131,8 @@ void FormFileChanger::build()
     RB_ChangeFilePath[0] = radio("RB_ChangeFilePath_0", "実行ファイルのフォルダ内");
     RB_ChangeFilePath[1] = radio("RB_ChangeFilePath_1", "デスクトップ上");
     RB_ChangeFilePath[2] = radio("RB_ChangeFilePath_2", "指定したフォルダ");
+    Img_ChangeFile_folder_path[1] = dropLabel("Img_ChangeFile_folder_path_1", folderTip);
     TB_ChangeFilePath[1] = lineEdit("TB_ChangeFilePath_1");
-    Img_ChangeFile_folder_path[1] = dropLabel("Img_ChangeFile_folder_path_1");
     auto *destination = new QGridLayout(Frame2[1]);
     destination->addWidget(RB_ChangeFilePath[0], 0, 0, 1, 2);
     destination->addWidget(RB_ChangeFilePath[1], 1, 0, 1, 2);
@@ -129,6 +140,15 @@ void FormFileChanger::build()
     destination->addWidget(Img_ChangeFile_folder_path[1], 3, 0);
     destination->addWidget(TB_ChangeFilePath[1], 3, 1);
     root->addWidget(Frame2[1]);
+
+    for (QToolButton *picture : {Img_ChangeFile_folder, Img_ChangeFile_folder_path[0]})
+        connect(picture, &QToolButton::clicked, this, &FormFileChanger::chooseSource);
+    connect(Img_ChangeFile_folder_path[1], &QToolButton::clicked, this,
+            &FormFileChanger::chooseDestination);
+    for (QLineEdit *box : {TB_Play_FileName, TB_ChangeFilePath[0], TB_ChangeFilePath[1]})
+        box->setToolTip(box == TB_ChangeFilePath[1] ? folderTip : sourceTip);
+    keyboard::arrowKeysChoose({RB_ChangeMode[0], RB_ChangeMode[1]});
+    keyboard::arrowKeysChoose({RB_ChangeFilePath[0], RB_ChangeFilePath[1], RB_ChangeFilePath[2]});
 
     CB_Vistbus = new QCheckBox(QStringLiteral("ヴィストバスのログ (xls) も含める"), this);
     CB_Vistbus->setObjectName(QStringLiteral("CB_Vistbus"));
@@ -181,6 +201,7 @@ void FormFileChanger::showEvent(QShowEvent *event)
     if (m_setMainEnabled)
         m_setMainEnabled(false);
     read_setting();
+    keyboard::focusFirstControl(this);
 }
 
 void FormFileChanger::read_setting()
@@ -192,8 +213,6 @@ void FormFileChanger::read_setting()
     palette.setColor(QPalette::Text, installed ? QColor(0, 160, 11) : QColor(Qt::red));
     TB_Excel_Status->setPalette(palette);
     Bt_Change->setEnabled(installed && m_running == 0);
-    if (Bt_Change->isEnabled())
-        Bt_Change->setFocus();
     Bt_Cancel->setEnabled(m_running == 1);
 
     // A remembered source that has gone since is forgotten.
@@ -262,8 +281,57 @@ void FormFileChanger::destinationDropped(const QStringList &dropped)
     TB_ChangeFilePath[1]->setText(m_params.t_CF_Save_Path);
 }
 
+void FormFileChanger::chooseSource()
+{
+    if (m_running == 1)
+        return;
+    const QString chosen = BrowseFileOrFolder(this);
+    if (!chosen.isEmpty())
+        sourceDropped({chosen});
+}
+
+void FormFileChanger::chooseDestination()
+{
+    if (m_running == 1)
+        return;
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("保存先フォルダの選択"), TB_ChangeFilePath[1]->text());
+    if (!chosen.isEmpty())
+        destinationDropped({chosen});
+}
+
+void FormFileChanger::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // A run stops after its file, as with キャンセル; otherwise the dialog closes.
+        if (m_running == 1)
+            Bt_Cancel_Click();
+        else
+            close();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused button is pressed; anywhere else Enter converts.
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
+            button->click();
+        else if (Bt_Change->isEnabled())
+            Bt_Change->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
 bool FormFileChanger::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == TB_Play_FileName || watched == TB_ChangeFilePath[0])
+            chooseSource();
+        else if (watched == TB_ChangeFilePath[1])
+            chooseDestination();
+    }
     if (event->type() == QEvent::DragEnter) {
         auto *enter = static_cast<QDragEnterEvent *>(event);
         if (enter->mimeData()->hasUrls())
@@ -311,6 +379,13 @@ void FormFileChanger::log(const QString &line, bool replace)
     m_view->viewport()->repaint();
 }
 
+void FormFileChanger::logWithReason(const QString &line, const QString &introduction)
+{
+    log(line);
+    if (!m_engine.lastError().isEmpty())
+        log(introduction + m_engine.lastError());
+}
+
 int32_t FormFileChanger::checkSource() const
 {
     const int32_t type = m_params.t_CF_Load_FileType;
@@ -335,7 +410,7 @@ int32_t FormFileChanger::convertDatFile(const QString &path, const QString &base
     }
     if (m_engine.Excel_DataOutput(m_params, m_server, baseName) == 0)
         return 0;
-    log(withReason(QStringLiteral(" ERR:変換ファイル 書込エラー"), m_engine.lastError()));
+    logWithReason(QStringLiteral(" ERR:変換ファイル 書込エラー"), kWriteReason);
     return m_server && !m_server->isAlive() ? kServerLost : -6;
 }
 
@@ -346,7 +421,7 @@ int32_t FormFileChanger::convertXlsFile(const QString &path, const QString &base
         const int32_t written = m_engine.CF_DAT_FileDataWrite(m_params, baseName);
         if (written == 0)
             return 0;
-        log(withReason(QStringLiteral(" ERR:変換ファイル 書込エラー"), m_engine.lastError()));
+        logWithReason(QStringLiteral(" ERR:変換ファイル 書込エラー"), kWriteReason);
         // Not the writer's -1: that would close with the missing-source lines.
         return -6;
     }
@@ -369,7 +444,7 @@ int32_t FormFileChanger::convertXlsFile(const QString &path, const QString &base
     default:
         if (!m_engine.lastError().isEmpty()) {
             // A failure of the office or the file, not a bad row.
-            log(withReason(QStringLiteral(" ERR:ファイルが読めません"), m_engine.lastError()));
+            logWithReason(QStringLiteral(" ERR:ファイルが読めません"), kReadReason);
             if (m_server && !m_server->isAlive())
                 return kServerLost;
         } else if (result <= -1 && result >= -20999) {
@@ -409,7 +484,9 @@ void FormFileChanger::Bt_Change_Click()
         started = office::start();
     m_server = started.server.get();
     if (code == 0 && !m_server) {
-        log(withReason(QStringLiteral(" ERR:表計算ソフトを起動できません"), started.error));
+        log(QStringLiteral(" ERR:表計算ソフトを起動できません"));
+        if (!started.error.isEmpty())
+            log(kStartReason + started.error);
         code = kNoServer;
     }
 

@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTextEdit;
+class QToolButton;
 
 // The file conversion dialog: what to convert (dropped file or folder), which way, where
 // the results go, and the Convert button whose log goes into the main text view.
@@ -45,11 +46,17 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void build();
     void storeChoices();
+    // A click on a picture or a box: the chooser, whose answer counts as a drop.
+    void chooseSource();
+    void chooseDestination();
     void log(const QString &line, bool replace = false);
+    // The line, then what the engine was told, introduced in Japanese, on a line of its own.
+    void logWithReason(const QString &line, const QString &introduction);
     void showSource();
     int32_t checkSource() const;
     int32_t convertDatFile(const QString &path, const QString &baseName);
@@ -70,8 +77,8 @@ private:
     QGroupBox *Frame2[2] = {};
     QLineEdit *TB_Play_FileName = nullptr;
     QLineEdit *TB_ChangeFilePath[2] = {};
-    QLabel *Img_ChangeFile_folder = nullptr;
-    QLabel *Img_ChangeFile_folder_path[2] = {};
+    QToolButton *Img_ChangeFile_folder = nullptr;
+    QToolButton *Img_ChangeFile_folder_path[2] = {};
     QRadioButton *RB_ChangeFilePath[3] = {};
     QCheckBox *CB_Vistbus = nullptr;
     QLabel *Label1 = nullptr;

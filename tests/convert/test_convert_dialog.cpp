@@ -1,16 +1,22 @@
+#include "BrowseFileOrFolder.h"
 #include "ConvertFixtures.h"
 #include "FakeSpreadsheet.h"
 #include "FormFileChanger.h"
+#include "HookGuard.h"
+#include "KeyPresses.h"
+#include "WidgetHelpers.h"
 #include "OfficeModule.h"
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMimeData>
 #include <QUrl>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -83,8 +89,8 @@ TEST_F(ConvertDialog, SourceChecksAndClosingLines)
         {"a.xls", 1, {kStart, "ファイルの形式が間違っています。"}},
         {"a.dat", 1, {kStart, "ファイル変換モード(dat -> xls)... ", " ERR:ファイルデータが無効です ",
                       "ファイルが読み込めません", "処理を中断しました。"}},
-        {"a.xls", 2, {kStart, "ファイル変換モード(xls -> dat)... ", " ERR:ファイルが読めません (not a workbook)",
-                      "処理を終了しました。"}},
+        {"a.xls", 2, {kStart, "ファイル変換モード(xls -> dat)... ", " ERR:ファイルが読めません",
+                      "  読み込めなかった理由: not a workbook", "処理を終了しました。"}},
     };
     for (const Case &c : cases) {
         dialog->sourceDropped({src(c.drop)});
@@ -140,8 +146,10 @@ TEST_F(ConvertDialog, OfficeMissingOrLost)
     threeRecords();
     deadOffice = true;
     const QStringList log = run();
-    EXPECT_EQ(log.mid(3, 2), (QStringList{"1番目のファイル r1.dat を抽出... ",
-                                          " ERR:変換ファイル 書込エラー (the fake office has died)"}));
+    // The logged line stays as it is; what the office said follows on a line of its own.
+    EXPECT_EQ(log.mid(3, 3), (QStringList{"1番目のファイル r1.dat を抽出... ",
+                                          " ERR:変換ファイル 書込エラー",
+                                          "  書き込めなかった理由: the fake office has died"}));
     EXPECT_EQ(log.last(), QStringLiteral("処理を中断しました。"));
 }
 
@@ -181,4 +189,75 @@ TEST_F(ConvertDialog, RememberedSourceAndChoices)
     EXPECT_EQ(params.t_CF_mode, 2);
     EXPECT_EQ(params.t_CF_Save_Path_mode, 1);
     EXPECT_EQ(params.t_CF_Vistbus_On, 1);
+}
+
+// A click on the source picture or box offers the file-or-folder chooser, on the
+// destination picture or box a folder chooser; what is chosen counts as a drop.
+TEST_F(ConvertDialog, ClicksOpenChoosers)
+{
+    ASSERT_TRUE(writeRecord(src("c.dat"), knownFrames(), QString()));
+    QString answer;
+    int asked = 0;
+    HookGuard chooser(&setBrowseFileOrFolderForTesting,
+                      std::function<QString(QWidget *)>([&](QWidget *) {
+                          ++asked;
+                          return answer;
+                      }));
+    answer = src("c.dat");
+    click(dialog.get(), "Img_ChangeFile_folder");
+    EXPECT_EQ(params.t_CF_Load_FileType, 1);
+    EXPECT_EQ(params.t_CF_Load_Name, "c.dat");
+    answer = in.path();
+    QTest::mouseClick(named<QLineEdit>(dialog.get(), "TB_ChangeFilePath_0"), Qt::LeftButton);
+    EXPECT_EQ(params.t_CF_Load_FileType, 2);
+    EXPECT_EQ(textOf(dialog.get(), "TB_Play_FileName"), QStringLiteral("▼フォルダ取込"));
+    answer.clear();   // cancelled: the source stays
+    click(dialog.get(), "Img_ChangeFile_folder_path_0");
+    EXPECT_EQ(params.t_CF_Load_FileType, 2);
+    EXPECT_EQ(asked, 3);
+
+    QTemporaryDir first, second;
+    for (const char *target : {"Img_ChangeFile_folder_path_1", "TB_ChangeFilePath_1"}) {
+        const QTemporaryDir &chosen = QString(target).startsWith("TB") ? second : first;
+        // The dialog itself is window-modal too: answer the chooser, not whatever is on top.
+        QTimer::singleShot(50, [&] {
+            auto *folders = dialog->findChild<QFileDialog *>();
+            ASSERT_NE(folders, nullptr);
+            folders->setDirectory(chosen.path());
+            QMetaObject::invokeMethod(folders, "accept");
+        });
+        if (QString(target).startsWith("TB"))
+            QTest::mouseClick(named<QLineEdit>(dialog.get(), target), Qt::LeftButton);
+        else
+            click(dialog.get(), target);
+        EXPECT_EQ(params.t_CF_Save_Path, chosen.path()) << target;
+        EXPECT_EQ(textOf(dialog.get(), "TB_ChangeFilePath_1"), chosen.path());
+    }
+}
+
+// Keys alone: the dialog opens on the direction, the arrows turn it round, Tab reaches the
+// source picture whose space bar opens the chooser, Enter converts and Esc closes.
+TEST_F(ConvertDialog, KeyboardAlone)
+{
+    ASSERT_TRUE(writeRecord(src("k.dat"), knownFrames(), QString()));
+    HookGuard chooser(&setBrowseFileOrFolderForTesting,
+                      std::function<QString(QWidget *)>([&](QWidget *) { return src("k.dat"); }));
+    dialog->close();
+    params.t_CF_mode = 2;
+    dialog->show();
+    press(dialog.get(), {});
+    ASSERT_NE(dialog->focusWidget(), nullptr);
+    EXPECT_EQ(dialog->focusWidget()->objectName(), "RB_ChangeMode_1");
+    press(dialog.get(), {Qt::Key_Up});
+    EXPECT_TRUE(named<QAbstractButton>(dialog.get(), "RB_ChangeMode_0")->isChecked());
+    press(dialog.get(), {Qt::Key_Tab});
+    EXPECT_EQ(dialog->focusWidget()->objectName(), "Img_ChangeFile_folder");
+    press(dialog.get(), {Qt::Key_Space});
+    EXPECT_EQ(params.t_CF_Load_Name, "k.dat");
+    press(dialog.get(), {Qt::Key_Return});
+    EXPECT_EQ(lines().last(), QStringLiteral("変換が終了しました。"));
+    EXPECT_TRUE(QFile::exists(out.filePath("k.xls")));
+    press(dialog.get(), {Qt::Key_Escape});
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(params.t_CF_mode, 1);
 }

@@ -61,7 +61,9 @@ void Excel_OutputDB::dat_to_Excel()
 
 int32_t Excel_OutputDB::Excel_to_dat(int32_t lastRow)
 {
-    return workbook::tableToFrames(m_table, lastRow, m_frames, &pumpMessages);
+    m_droppedRows.clear();
+    return workbook::tableToFrames(m_table, lastRow, m_frames, &pumpMessages,
+                                   m_dropRowsWithoutIdentifier ? &m_droppedRows : nullptr);
 }
 
 int32_t Excel_OutputDB::CF_DAT_FileDataLoad(const ELM327_Info &params, const QString &path)

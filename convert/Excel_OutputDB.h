@@ -56,6 +56,10 @@ public:
     void setRecordComment(const QString &comment) { m_comment = comment; }
     // The reason of the last failure that a result code alone does not tell.
     QString lastError() const { return m_error; }
+    // Rows whose identifier is below 1 (a "0E5" the spreadsheet made 0) are left out of the
+    // frames and listed by droppedRows() instead of failing the workbook; off by default.
+    void setDropRowsWithoutIdentifier(bool on) { m_dropRowsWithoutIdentifier = on; }
+    const std::vector<int32_t> &droppedRows() const { return m_droppedRows; }
     // The file the last writer made or tried.
     QString lastOutputPath() const { return m_outputPath; }
 
@@ -67,4 +71,6 @@ private:
     QString m_comment;
     QString m_error;
     QString m_outputPath;
+    bool m_dropRowsWithoutIdentifier = false;
+    std::vector<int32_t> m_droppedRows;
 };

@@ -416,11 +416,16 @@ int32_t FormFileChanger::convertDatFile(const QString &path, const QString &base
 
 int32_t FormFileChanger::convertXlsFile(const QString &path, const QString &baseName)
 {
+    m_engine.setDropRowsWithoutIdentifier(true);
     const int32_t result = m_engine.CF_XLS_FileDataLoad(m_params, m_server, path);
     if (result == 0) {
+        // Rows no frame can hold are named one by one; the other frames are still written.
+        for (const int32_t row : m_engine.droppedRows())
+            log(QStringLiteral(" ERR:ファイルデータが無効です ") + QString::number(row)
+                + QStringLiteral("メッセージ目"));
         const int32_t written = m_engine.CF_DAT_FileDataWrite(m_params, baseName);
         if (written == 0)
-            return 0;
+            return m_engine.droppedRows().empty() ? 0 : -6;
         logWithReason(QStringLiteral(" ERR:変換ファイル 書込エラー"), kWriteReason);
         // Not the writer's -1: that would close with the missing-source lines.
         return -6;

@@ -18,12 +18,18 @@ struct SheetCell
     Kind kind = Kind::Empty;
     QString text;
     double number = 0;
+    // The number is shown in exponent notation ("1.00E+01"): what the spreadsheet makes of
+    // a typed "1E1", which tells the identifier 1E1 from the number 10.
+    bool scientific = false;
 
     static SheetCell fromText(const QString &t)
     {
         return t.isEmpty() ? SheetCell{} : SheetCell{Kind::Text, t, 0};
     }
-    static SheetCell fromNumber(double v) { return {Kind::Number, {}, v}; }
+    static SheetCell fromNumber(double v, bool scientific = false)
+    {
+        return {Kind::Number, {}, v, scientific};
+    }
     bool operator==(const SheetCell &) const = default;
 };
 

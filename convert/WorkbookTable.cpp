@@ -42,6 +42,22 @@ std::optional<QString> exponentIdentifier(double v)
     return std::nullopt;
 }
 
+// The typed text of an identifier that the spreadsheet keeps as a number in exponent
+// notation: the largest power of ten that divides it, so 10 gives "1E1" and 700 "7E2".
+// Zero has no such form ("0E0" … "0E9" are all 0) and stays "0".
+QString typedExponentText(double v)
+{
+    if (v <= 0 || v >= 1e15 || v != std::floor(v))
+        return {};
+    auto mantissa = uint64_t(v);
+    int e = 0;
+    while (mantissa % 10 == 0) {
+        mantissa /= 10;
+        ++e;
+    }
+    return QString::number(mantissa) + QLatin1Char('E') + QString::number(e);
+}
+
 } // namespace
 
 QString timeText(double ms)
@@ -101,6 +117,8 @@ QString cellText(int column, const SheetCell &cell)
     if (!hexColumn || v < 0 || v >= 1e15 || v != std::floor(v))
         return timeText(v);
     const QString digits = timeText(v);
+    if (column == kIdentifier && cell.scientific && v > 0)
+        return typedExponentText(v);
     if (column == kIdentifier) {
         const auto asHex = parseHex(digits);
         if (!asHex || *asHex > 0x7FF)
@@ -159,18 +177,27 @@ int32_t checkCells(const SheetRows &cells, TextTable &table, int32_t &lastRow, v
 }
 
 int32_t tableToFrames(const TextTable &table, int32_t lastRow, FrameBuffer &frames,
-                      void (*pump)())
+                      void (*pump)(), std::vector<int32_t> *dropped)
 {
     const int last = std::min<int32_t>(lastRow, TextTable::kLastRow);
+    int slot = 0;
     for (int r = 0; r <= last; ++r) {
         if (pump && r > 0 && r % 4000 == 0)
             pump();
         const TextTable::Row &row = table.row(r);
         const auto id = parseHex(row[kIdentifier]);
-        if (!id || int32_t(*id) < 1)
+        if (!id)
             return 0;
         const int32_t bad = r == 0 ? kFirstRowInvalid : -r;
-        RecordFrame &f = frames[r];
+        // Identifier 0 would end the frames here and lose every later row without a word
+        // ("0E5" that a spreadsheet turned into 0 reads back as this).
+        if (int32_t(*id) < 1) {
+            if (!dropped)
+                return bad;
+            dropped->push_back(r);
+            continue;
+        }
+        RecordFrame &f = frames[slot++];
         const auto time = parseNumber(row[kTime]);
         if (!time)
             return bad;

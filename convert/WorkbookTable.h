@@ -64,7 +64,9 @@ std::optional<uint32_t> parseHex(const QString &text);           // 1 … 8 hex 
 
 // A cell as text. Numbers come back as the digits a person typed: a workbook edited
 // in a spreadsheet may hold 100 where "100" was written, 12.5 for "12.5", 0 for "00",
-// or 100000 for an identifier "1E5" that the spreadsheet took for exponent notation.
+// or 100000 for an identifier "1E5" that the spreadsheet took for exponent notation
+// (from the number and its exponent format when the cell has one: 10 shown as 1.00E+01
+// was "1E1").
 QString cellText(int column, const SheetCell &cell);
 
 // Frames up to the first identifier below 1 into rows 0 …; returns the number of rows.
@@ -77,9 +79,11 @@ int32_t checkCells(const SheetRows &cells, TextTable &table, int32_t &lastRow,
                    void (*pump)() = nullptr);
 
 // Rows 0 … lastRow into frames, stopping without error at the first row whose identifier
-// is empty, not hex or below 1. 0, or minus the first bad row (kFirstRowInvalid for row
-// 0); the bad row keeps the fields that parsed. pump runs every 4000 rows.
+// is empty or not hex. 0, or minus the first bad row (kFirstRowInvalid for row 0); the bad
+// row keeps the fields that parsed. pump runs every 4000 rows. A row whose identifier is
+// below 1 (no frame can hold it) is a bad row, or, given `dropped`, left out and listed
+// there while the later rows go on.
 int32_t tableToFrames(const TextTable &table, int32_t lastRow, FrameBuffer &frames,
-                      void (*pump)() = nullptr);
+                      void (*pump)() = nullptr, std::vector<int32_t> *dropped = nullptr);
 
 } // namespace workbook

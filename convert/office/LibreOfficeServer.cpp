@@ -33,13 +33,16 @@
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XDatabaseRange.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XUnnamedDatabaseRanges.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/table/BorderLine2.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/BorderLineStyle.hpp>
 #include <com/sun/star/table/CellHoriJustify.hpp>
 #include <com/sun/star/table/TableBorder2.hpp>
@@ -50,14 +53,19 @@
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XMergeable.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 using namespace css;
 using rtl::OUString;
@@ -132,6 +140,8 @@ public:
     void setAutoFilter(const SheetRange &range) override;
     QString cellText(int row, int column) override;
     SheetRows readRange(const SheetRange &range) override;
+    // The cells of the range whose number format is exponent notation.
+    std::vector<table::CellRangeAddress> scientificAreas(const SheetRange &range);
     void setScreenUpdating(bool on) override;
     void saveAs(const QString &path) override;
     void close() override;
@@ -471,6 +481,7 @@ QString OfficeBook::cellText(int row, int column)
 
 SheetRows OfficeBook::readRange(const SheetRange &range)
 {
+    SheetRange r = range;
     const Sequence<Sequence<Any>> data = guarded([&] {
         // Reading stops at the used area: a short table does not cost 20001 rows.
         Reference<sheet::XSheetCellCursor> cursor = m_sheet->createCursor();
@@ -478,16 +489,30 @@ SheetRows OfficeBook::readRange(const SheetRange &range)
         const sal_Int32 usedEnd =
             Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)
                 ->getRangeAddress().EndRow;
-        SheetRange r = range;
         r.lastRow = std::min<int>(r.lastRow, usedEnd);
         if (r.lastRow < r.firstRow)
             return Sequence<Sequence<Any>>();
         return Reference<sheet::XCellRangeData>(cells(r), UNO_QUERY_THROW)->getDataArray();
     });
+    const std::vector<table::CellRangeAddress> scientific =
+        data.getLength() > 0 ? scientificAreas(r) : std::vector<table::CellRangeAddress>();
+    const int width = r.lastColumn - r.firstColumn + 1;
+    std::vector<bool> marked(size_t(std::max(0, r.lastRow - r.firstRow + 1)) * size_t(width));
+    for (const table::CellRangeAddress &a : scientific)
+        for (int row = std::max<int>(a.StartRow, r.firstRow);
+             row <= std::min<int>(a.EndRow, r.lastRow); ++row)
+            for (int column = std::max<int>(a.StartColumn, r.firstColumn);
+                 column <= std::min<int>(a.EndColumn, r.lastColumn); ++column)
+                marked[size_t(row - r.firstRow) * size_t(width) + size_t(column - r.firstColumn)] =
+                    true;
+    auto isScientific = [&](sal_Int32 row, sal_Int32 column) {
+        const size_t at = size_t(row) * size_t(width) + size_t(column);
+        return column < width && at < marked.size() && marked[at];
+    };
     SheetRows rows(size_t(data.getLength()));
-    for (sal_Int32 r = 0; r < data.getLength(); ++r) {
-        const Sequence<Any> &in = data[r];
-        auto &out = rows[size_t(r)];
+    for (sal_Int32 r_ = 0; r_ < data.getLength(); ++r_) {
+        const Sequence<Any> &in = data[r_];
+        auto &out = rows[size_t(r_)];
         out.resize(size_t(in.getLength()));
         for (sal_Int32 c = 0; c < in.getLength(); ++c) {
             OUString text;
@@ -495,10 +520,38 @@ SheetRows OfficeBook::readRange(const SheetRange &range)
             if (in[c] >>= text)
                 out[size_t(c)] = SheetCell::fromText(qs(text));
             else if (in[c] >>= number)
-                out[size_t(c)] = SheetCell::fromNumber(number);
+                out[size_t(c)] = SheetCell::fromNumber(
+                    number, isScientific(r_, c));
         }
     }
     return rows;
+}
+
+std::vector<table::CellRangeAddress> OfficeBook::scientificAreas(const SheetRange &range)
+{
+    // One question per distinct cell format, not one per cell: a whole table costs a few
+    // calls.
+    return guarded([&] {
+        std::vector<table::CellRangeAddress> found;
+        Reference<util::XNumberFormats> numberFormats =
+            Reference<util::XNumberFormatsSupplier>(m_doc, UNO_QUERY_THROW)->getNumberFormats();
+        Reference<container::XIndexAccess> formats =
+            Reference<sheet::XUniqueCellFormatRangesSupplier>(cells(range), UNO_QUERY_THROW)
+                ->getUniqueCellFormatRanges();
+        for (sal_Int32 i = 0; i < formats->getCount(); ++i) {
+            Reference<sheet::XSheetCellRanges> areas(formats->getByIndex(i), UNO_QUERY_THROW);
+            sal_Int32 key = 0;
+            Reference<beans::XPropertySet>(areas, UNO_QUERY_THROW)
+                    ->getPropertyValue("NumberFormat") >>= key;
+            sal_Int16 type = 0;
+            numberFormats->getByKey(key)->getPropertyValue("Type") >>= type;
+            if (!(type & util::NumberFormat::SCIENTIFIC))
+                continue;
+            for (const table::CellRangeAddress &a : areas->getRangeAddresses())
+                found.push_back(a);
+        }
+        return found;
+    });
 }
 
 void OfficeBook::setScreenUpdating(bool on)

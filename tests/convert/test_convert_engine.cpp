@@ -40,6 +40,16 @@ TEST(ConvertText, NumbersFromAnEditedWorkbook)
     for (const Row &r : rows)
         EXPECT_EQ(cellText(r.column, SheetCell::fromNumber(r.value)), QLatin1String(r.text))
             << r.column << " " << r.value;
+
+    // The same numbers in exponent format, as the spreadsheet keeps a typed "1E1": the
+    // identifier comes back as typed; a time or DLC stays the number it is.
+    const Row exponent[] = {
+        {1, 10, "1E1"}, {1, 200, "2E2"}, {1, 700, "7E2"}, {1, 3, "3E0"}, {1, 1e10, "1E10"},
+        {1, 12000, "12E3"}, {1, 0, "0"}, {1, 2.5, "2.5"}, {0, 10, "10"}, {2, 8, "8"},
+    };
+    for (const Row &r : exponent)
+        EXPECT_EQ(cellText(r.column, SheetCell::fromNumber(r.value, true)), QLatin1String(r.text))
+            << r.column << " " << r.value;
 }
 
 namespace {
@@ -65,9 +75,10 @@ TEST(ConvertTable, TableToFrames)
     struct Case { const char *what; std::vector<std::vector<const char *>> rows; int32_t result; int frames; };
     const Case cases[] = {
         {"two rows", {kGood, {"2.5", "7FF", "1", "80"}}, 0, 2},
-        {"identifier 0 ends the data", {kGood, {"3", "0", "1", "00"}, kGood}, 0, 1},
+        {"identifier 0 is a bad row, not the end", {kGood, {"3", "0", "1", "00"}, kGood}, -1, 1},
+        {"identifier 000 in the first row", {{"3", "000", "1", "00"}, kGood}, kFirstRowInvalid, 0},
         {"empty identifier ends the data", {kGood, {"3", "", "1"}}, 0, 1},
-        {"a 32-bit value below 1 ends the data", {kGood, {"3", "FFFFFFFF", "0"}}, 0, 1},
+        {"a 32-bit value below 1 is a bad row", {kGood, {"3", "FFFFFFFF", "0"}}, -1, 1},
         {"bad first row is an error", {{"x", "100", "2", "0A", "FF"}}, kFirstRowInvalid, 0},
         {"bad time in row 1", {kGood, {"", "100", "1", "00"}}, -1, 1},
         {"bad DLC", {kGood, kGood, {"1", "100", "?"}}, -2, 3},
@@ -87,6 +98,22 @@ TEST(ConvertTable, TableToFrames)
         EXPECT_EQ(tableToFrames(t, TextTable::kLastRow, frames), c.result) << c.what;
         EXPECT_EQ(frames.frameCount(), c.frames) << c.what;
     }
+}
+
+// Asked to, rows without an identifier are left out and listed; the rest go on.
+TEST(ConvertTable, RowsWithoutAnIdentifierCanBeLeftOutAndListed)
+{
+    TextTable t = tableOf({{"0", "000", "1", "01"}, kGood, {"2", "0", "0"}, {"3", "7E2", "0"},
+                           {"4", "FFFFFFFF", "0"}, {"5", "3E0", "0"}});
+    FrameBuffer frames;
+    std::vector<int32_t> dropped;
+    EXPECT_EQ(tableToFrames(t, 6, frames, nullptr, &dropped), 0);
+    EXPECT_EQ(dropped, (std::vector<int32_t>{0, 2, 4}));
+    ASSERT_EQ(frames.frameCount(), 3);
+    EXPECT_EQ(frames[0].identifier, 0x100);
+    EXPECT_EQ(frames[1].identifier, 0x7E2);
+    EXPECT_EQ(frames[2].identifier, 0x3E0);
+    EXPECT_EQ(frames[2].time, 5);
 }
 
 TEST(ConvertTable, OddValuesAreStoredSafely)

@@ -4,11 +4,13 @@
 #include "FormFileChanger.h"
 #include "OfficeModule.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QUrl>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -207,4 +209,61 @@ TEST_F(ConvertOffice, WorkbookRetypedByAPersonReadsBackTheSameFrames)
     expected[4] = RecordFrame{};
     EXPECT_TRUE(sameFrames(engine.frames(), expected));
     EXPECT_EQ(engine.recordComment(), QStringLiteral("retyped"));
+}
+
+// Identifiers that Calc's CSV import turned into numbers in exponent format come back as
+// typed; a "0E5" (0 whatever the exponent) is named with its row and the rest is kept.
+TEST_F(ConvertOffice, IdentifiersCalcTookForExponentsComeBackAsTyped)
+{
+    SKIP_WITHOUT_OFFICE();
+    const QByteArray csv = "\n\n\n\n\nheaders\n"
+                           "0,1E1,1,01\n"
+                           "1,2E2,1,02\n"
+                           "2,0E5,1,03\n"
+                           "3,7E2,1,04\n"
+                           "4,3E0,1,05\n"
+                           "5,0E9,1,06\n"
+                           "6,100,1,07\n";
+    ASSERT_TRUE(writeAll(path("exp.csv"), csv));
+    // Calc's own CSV import, with special numbers detected as its import dialog offers:
+    // "1E1" becomes the number 10 shown as 1.00E+01.
+    QProcess import;
+    import.start(QStringLiteral("soffice"),
+                 {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(path("profile")).toString(),
+                  QStringLiteral("--headless"), QStringLiteral("--infilter=CSV:44,34,76,1,,1041,false,true"),
+                  QStringLiteral("--convert-to"), QStringLiteral("ods"), QStringLiteral("--outdir"),
+                  dir.path(), path("exp.csv")});
+    ASSERT_TRUE(import.waitForFinished(120000));
+    ASSERT_TRUE(QFile::exists(path("exp.ods"))) << import.readAllStandardError().toStdString();
+    {
+        office::Started office = office::start();
+        ASSERT_TRUE(office.server) << office.error.toStdString();
+        auto book = office.server->openBook(path("exp.ods"));
+        EXPECT_EQ(book->readRange({6, 1, 6, 1}).at(0).at(0), SheetCell::fromNumber(10, true));
+        EXPECT_EQ(book->cellText(6, 1), QStringLiteral("1.00E+01"));
+        book->setText(0, 0, params.Application_title);
+        book->setText(1, 0, params.Homepage_URL);
+        book->setText(0, 2, params.Copy_light);
+        book->saveAs(path("exp.xls"));
+        book->close();
+        office.server->quit();
+    }
+    QTextEdit view;
+    params.t_CF_mode = 2;
+    FormFileChanger dialog(params, &view, {}, nullptr);
+    dialog.show();
+    dialog.sourceDropped({path("exp.xls")});
+    dialog.Bt_Change_Click();
+    QStringList log = view.toPlainText().split(QLatin1Char('\n'));
+    log.removeAll(QString());
+    EXPECT_EQ(log.mid(2), (QStringList{" ERR:ファイルデータが無効です 2メッセージ目",
+                                       " ERR:ファイルデータが無効です 5メッセージ目",
+                                       "処理を終了しました。"}));
+    Excel_OutputDB back;
+    ASSERT_EQ(back.CF_DAT_FileDataLoad(params, path("exp.dat")), 0);
+    std::vector<int32_t> ids;
+    for (int i = 0; i < back.frames().frameCount(); ++i)
+        ids.push_back(back.frames()[i].identifier);
+    EXPECT_EQ(ids, (std::vector<int32_t>{0x1E1, 0x2E2, 0x7E2, 0x3E0, 0x100}));
+    EXPECT_EQ(back.frames()[4].data[0], 0x07);
 }

@@ -3,32 +3,10 @@
 
 #include "MessageBox.h"
 #include "Paths.h"
+#include "RecordComment.h"
 #include "RecordFiles.h"
 
 #include <QLineEdit>
-
-namespace {
-
-constexpr qsizetype kCommentMaxCharacters = 50;
-
-// The comment as the record files keep it: without trailing spaces and at most 50
-// characters, counted as the user sees them (a character outside the basic plane is one
-// character, never cut in half).
-QString recordComment(QString text)
-{
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    qsizetype characters = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate())
-            continue;
-        if (++characters > kCommentMaxCharacters)
-            return text.left(i);
-    }
-    return text;
-}
-
-} // namespace
 
 void Form1::Bt_Rec_Click()
 {

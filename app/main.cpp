@@ -3,6 +3,7 @@
 #include "QtTranslations.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 
 namespace {
@@ -36,6 +37,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("cankestrova"));
+    // The bus plugins log every client of the virtual bus; that is for debugging them.
+    // Qt applies QT_LOGGING_RULES after these rules, so the variable still turns it on.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     if (const QString missing = loadQtTranslations(app); !missing.isEmpty())
         qWarning("Qt's Japanese texts are missing (%s): its dialogs stay in English",
                  qPrintable(missing));

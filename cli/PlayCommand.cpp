@@ -36,6 +36,7 @@ int dryRun(Session &session, CliHost &host)
     std::map<int32_t, int64_t> counts;
     int64_t frames = 0;
     int64_t excluded = 0;
+    int64_t unsendable = 0;
     FrameBuffer buffer;
     for (const QString &name : files) {
         ELM327_Info scratch = params;
@@ -45,6 +46,11 @@ int dryRun(Session &session, CliHost &host)
         int64_t sent = 0;
         for (int i = 0; i < n; ++i) {
             const int32_t id = buffer[i].identifier;
+            // The run leaves out what an 11-bit frame cannot carry; so does the count.
+            if (!PlayDevice::toMessage(buffer[i], false).sendable) {
+                ++unsendable;
+                continue;
+            }
             if (excluding && IsPlayExcludedID(id, params) == 1) {
                 ++excluded;
                 continue;
@@ -93,11 +99,13 @@ int dryRun(Session &session, CliHost &host)
     }
     printOut(QStringLiteral("held back by the bus check: ")
              + (held.isEmpty() ? QStringLiteral("none") : held.join(QLatin1Char(' '))));
-    printOut(QStringLiteral("play (dry run): files=%1 frames=%2 excluded=%3 held=%4")
+    printOut(QStringLiteral("play (dry run): files=%1 frames=%2 excluded=%3 held=%4 "
+                            "above7ff=%5")
                  .arg(files.size())
                  .arg(frames - heldFrames)
                  .arg(excluded)
-                 .arg(heldFrames));
+                 .arg(heldFrames)
+                 .arg(unsendable));
     return ExitOk;
 }
 

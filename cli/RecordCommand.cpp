@@ -10,6 +10,7 @@
 #include "CanusbRecordDevice.h"
 #include "InterfaceRecordDevice.h"
 #include "PlayDevice.h"
+#include "RecordComment.h"
 #include "RecordFiles.h"
 
 #include <QDir>
@@ -91,7 +92,8 @@ int runRecord(const QStringList &args)
     parser.addOptions({
         {QStringLiteral("out"), QStringLiteral("Folder for the record files (made when missing)."),
          QStringLiteral("DIR")},
-        {QStringLiteral("comment"), QStringLiteral("Comment stored in the files."),
+        {QStringLiteral("comment"), QStringLiteral("Comment stored in the files: at most 50 "
+                                                   "characters, trailing spaces dropped."),
          QStringLiteral("TEXT")},
         {QStringLiteral("subfolder"), QStringLiteral("Put the files in a sub-folder named after "
                                                      "the comment.")},
@@ -140,8 +142,18 @@ int runRecord(const QStringList &args)
         params.t_LogSaveFilePath_mode = 2;
         params.t_LogSaveFilePath = out;
     }
-    if (parser.isSet(QStringLiteral("comment")))
-        params.t_LogComment = parser.value(QStringLiteral("comment"));
+    if (parser.isSet(QStringLiteral("comment"))) {
+        // Stored as the window's comment box stores it, and the user told when it is cut.
+        const QString given = parser.value(QStringLiteral("comment"));
+        params.t_LogComment = recordComment(given);
+        QString unpadded = given;
+        while (unpadded.endsWith(QLatin1Char(' ')))
+            unpadded.chop(1);
+        if (params.t_LogComment != unpadded)
+            printErr(QStringLiteral("cankestrova-cli: the comment is cut to %1 characters: %2")
+                         .arg(kRecordCommentMaxCharacters)
+                         .arg(params.t_LogComment));
+    }
     if (parser.isSet(QStringLiteral("subfolder")))
         params.t_LogSave_subFolder = 1;
     // A run without record files would be a monitor without a screen.

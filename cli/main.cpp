@@ -23,9 +23,9 @@ const char kUsage[] =
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // The bus plugins' chatter is for debugging them; QT_LOGGING_RULES still turns it on.
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
+    // The bus plugins' chatter is for debugging them. Qt applies QT_LOGGING_RULES after
+    // these rules, so the variable still turns it on; one for something else keeps it off.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     QCoreApplication::setApplicationName(QStringLiteral("cankestrova-cli"));
     cli::installMessagePrinter();
     QStringList args = app.arguments();

@@ -51,10 +51,9 @@ void QtRuntime::hostMain()
         static char *argv[] = {name, nullptr};
         new QCoreApplication(argc, argv);
         // A C program or a script gets no Qt chatter on its stderr: the virtual bus logs
-        // every client that comes and goes. QT_LOGGING_RULES still wins when set.
-        if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-            QLoggingCategory::setFilterRules(
-                QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
+        // every client that comes and goes. Qt applies QT_LOGGING_RULES after these rules,
+        // so the variable still turns it on.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     }
     QEventLoop loop;
     QObject context;

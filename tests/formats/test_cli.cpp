@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 using namespace formattest;
 
@@ -39,6 +40,16 @@ public:
         m_process.setProgram(program.isEmpty()
                                  ? QCoreApplication::applicationDirPath() + "/cankestrova-cli"
                                  : program);
+    }
+
+    // The variable as a user's shell may have it: unset, or set to other rules.
+    void setLoggingRules(const std::optional<QString> &rules)
+    {
+        QProcessEnvironment env = m_process.processEnvironment();
+        env.remove("QT_LOGGING_RULES");
+        if (rules)
+            env.insert("QT_LOGGING_RULES", *rules);
+        m_process.setProcessEnvironment(env);
     }
 
     bool start(const QStringList &args)
@@ -371,7 +382,11 @@ TEST(Cli, InterruptedRecordingKeepsItsPartialFileWithoutExcludedFrames)
     ASSERT_TRUE(host.start({"--interface", CansimRun::url(port), "--mode", "host"},
                            home.filePath("ready")));
     CliRun rec(port, home.path());
-    ASSERT_TRUE(rec.start({"record", "--out", home.filePath("rec"), "--exclude", "101"}));
+    rec.setLoggingRules(std::nullopt);
+    // 52 characters and trailing spaces: kept as the window's comment box keeps them.
+    const QString comment = QString::fromUtf8("台上試験") + QString(48, 'x') + "   ";
+    ASSERT_TRUE(rec.start({"record", "--out", home.filePath("rec"), "--exclude", "101",
+                           "--comment", comment}));
     ASSERT_TRUE(rec.waitForError("recording from", 20000)) << rec.err().toStdString();
     CansimRun flood;
     ASSERT_TRUE(flood.start({"--interface", CansimRun::url(port), "--mode", "flood", "--count",
@@ -382,6 +397,14 @@ TEST(Cli, InterruptedRecordingKeepsItsPartialFileWithoutExcludedFrames)
     EXPECT_EQ(rec.exitCode(), 0) << rec.err().toStdString();
     EXPECT_TRUE(summary(rec, "record").startsWith("record: frames=666 files=1 lost=0 unsaved=0"))
         << rec.out().toStdString();
+    EXPECT_TRUE(rec.err().contains("the comment is cut to 50 characters")) << rec.err().toStdString();
+    EXPECT_FALSE(rec.err().contains("qt.canbus")) << rec.err().toStdString();
+    const QStringList files = recordFilesIn(home.filePath("rec"));
+    ASSERT_EQ(files.size(), 1);
+    FrameBuffer buffer;
+    RecordTrailer trailer;
+    ASSERT_EQ(readRecordFile(files[0], ELM327_Info(), &buffer, trailer), 0);
+    EXPECT_EQ(trailer.comment, comment.left(50));
 
     CliRun info(port, home.path());
     ASSERT_TRUE(info.start({"info", home.filePath("rec")}));
@@ -401,6 +424,9 @@ TEST(Cli, DryRunNamesWhatTheBusCheckHoldsBack)
     std::vector<RecordFrame> file;
     for (int i = 0; i < 30; ++i)
         file.push_back({double(i), 0x100 + i % 3, 1, {uint8_t(i)}});
+    // What an 11-bit frame cannot carry is never sent, so it is not counted as sent.
+    for (int i = 30; i < 35; ++i)
+        file.push_back({double(i), i % 2 ? 0x800 : 0x1FFFFFFF, 1, {uint8_t(i)}});
     ASSERT_TRUE(recordfixture::writeRecord(home.filePath("CR26010100-001.dat"), file));
     const int port = freeTestPort();
     CansimRun other;   // another node that already sends 102, and hosts the bus
@@ -412,11 +438,30 @@ TEST(Cli, DryRunNamesWhatTheBusCheckHoldsBack)
     ASSERT_TRUE(dry.waitForExit(30000));
     EXPECT_EQ(dry.exitCode(), 0) << dry.err().toStdString();
     const QString out = dry.out();
-    EXPECT_TRUE(out.contains("file CR26010100-001.dat frames=30 send=20")) << out.toStdString();
+    EXPECT_TRUE(out.contains("file CR26010100-001.dat frames=35 send=20")) << out.toStdString();
     EXPECT_TRUE(out.contains("identifiers 100:10 102:10")) << out.toStdString();
     EXPECT_TRUE(out.contains("held back by the bus check: 102\n")) << out.toStdString();
-    EXPECT_TRUE(out.contains("play (dry run): files=1 frames=10 excluded=10 held=10\n"))
+    EXPECT_TRUE(out.contains("play (dry run): files=1 frames=10 excluded=10 held=10 above7ff=5\n"))
         << out.toStdString();
+}
+
+// The virtual bus logs every client; that stays off unless QT_LOGGING_RULES asks for it,
+// whatever else the variable holds.
+TEST(Cli, BusPluginLinesOnlyWhenAskedFor)
+{
+    struct Row { std::optional<QString> rules; bool lines; };
+    const Row rows[] = {{std::nullopt, false}, {QString("qt.qpa*=false"), false},
+                        {QString(), false}, {QString("qt.canbus*=true"), true}};
+    for (const Row &row : rows) {
+        QTemporaryDir home;
+        CliRun devices(freeTestPort(), home.path());
+        devices.setLoggingRules(row.rules);
+        ASSERT_TRUE(devices.start({"devices"}));
+        ASSERT_TRUE(devices.waitForExit(20000));
+        EXPECT_EQ(devices.exitCode(), 0);
+        EXPECT_EQ(devices.err().contains("qt.canbus.plugins.virtualcan"), row.lines)
+            << row.rules.value_or("(unset)").toStdString() << ": " << devices.err().toStdString();
+    }
 }
 
 // The process hosting the bus is killed mid-run: the command ends by itself with the

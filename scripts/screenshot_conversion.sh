@@ -22,7 +22,7 @@ xvfb-run -a -s "-screen 0 1000x800x24" bash -c "
   xdotool mousemove 40 11 click 1; sleep 0.7; xdotool mousemove 60 36 click 1; sleep 1.5
   dialog=\$(xdotool search --name 'ファイル変換' | tail -1)
   xdotool windowmove \$dialog 360 150; sleep 0.5
-  xdotool windowfocus \$dialog; xdotool key space
+  xdotool windowfocus \$dialog; xdotool key Return
   for i in \$(seq 120); do [ \$(ls '$scratch/work/out' | wc -l) -ge 3 ] && break; sleep 0.5; done
   sleep 6
   import -window root -crop 1000x800+0+0 +repage '$out'

@@ -1,3 +1,4 @@
+#include "KeyPresses.h"
 #include "RecordWindow.h"
 #include "SettingsFile.h"
 #include "SettingsRecord.h"
@@ -5,6 +6,7 @@
 #include "free_port.h"
 
 #include <QDialog>
+#include <QTextEdit>
 #include <QProcess>
 
 namespace {
@@ -110,6 +112,58 @@ TEST_F(SettingsRestart, BitRateAndRecordFolderChosenInTheDialogsHoldAfterARestar
     const auto files = readRecordedFolder(folder);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].frames.size(), 50u);
+}
+
+// Each settings window changed with keys alone (arrows, Tab, space, Enter) from the menu;
+// the values reach config.dat when the main window closes. Esc on a changed window keeps
+// the old value.
+TEST_F(SettingsRestart, KeysAloneReachTheSettingsFile)
+{
+    port = freeTestPort();
+    ASSERT_TRUE(start());
+    QDialog *common = open("menu_common_setting", "FormCommonSetting");
+    ASSERT_NE(common, nullptr);
+    press(common, {Qt::Key_Down, Qt::Key_Return});   // 500k → 250k
+    QDialog *extended = open("menu_opt_function1", "FormOption1");
+    ASSERT_NE(extended, nullptr);
+    press(extended, {Qt::Key_Space, Qt::Key_Return});   // playback exclusion row 0 on
+    QDialog *save = open("menu_opt_log1", "FormOptionLog1");
+    ASSERT_NE(save, nullptr);
+    press(save, {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Right, Qt::Key_Return});   // the desktop
+    QDialog *again = open("menu_common_setting", "FormCommonSetting");
+    ASSERT_NE(again, nullptr);
+    press(again, {Qt::Key_Down, Qt::Key_Escape});
+    EXPECT_TRUE(w->close());
+
+    ELM327_Info stored;
+    PlayTarget target;
+    ASSERT_TRUE(settingsrecord::parse(readAll(settingsFilePath()), stored, target));
+    EXPECT_EQ(stored.t_bitRate, 3);
+    EXPECT_EQ(stored.t_DisableID_Play_ON(0), 1);
+    EXPECT_EQ(stored.t_LogSaveFilePath_mode, 1);
+}
+
+// The main window's controls are all reachable with Tab, the text view does not swallow
+// it, and space presses the focused button.
+TEST_F(SettingsRestart, MainWindowWorksFromTheKeyboard)
+{
+    port = freeTestPort();
+    ASSERT_TRUE(start());
+    w->show();
+    w->mainView()->setPlainText(QStringLiteral("notes"));
+    press(w.get(), {});
+    named<QWidget>(w.get(), "Cmb_Serect_Device")->setFocus(Qt::TabFocusReason);
+    QStringList walked;
+    for (int i = 0; i < 30 && !walked.contains("Bt_ViewClear"); ++i) {
+        press(w.get(), {Qt::Key_Tab});
+        walked << w->focusWidget()->objectName();
+    }
+    for (const char *name : {"Bt_Connect", "Bt_Repeat", "Bt_OpenPlayFile", "TB_Comment",
+                             "RTB_MainView", "Bt_SaveFile", "Bt_ViewClear"})
+        EXPECT_TRUE(walked.contains(name)) << name << " not in " << walked.join(' ').toStdString();
+    EXPECT_EQ(w->mainView()->toPlainText(), QStringLiteral("notes")) << "Tab typed into the view";
+    press(w.get(), {Qt::Key_Space});
+    EXPECT_TRUE(w->mainView()->toPlainText().isEmpty()) << "space on 画面クリア clears the view";
 }
 
 } // namespace

@@ -423,6 +423,12 @@ int32_t FormFileChanger::convertXlsFile(const QString &path, const QString &base
         for (const int32_t row : m_engine.droppedRows())
             log(QStringLiteral(" ERR:ファイルデータが無効です ") + QString::number(row)
                 + QStringLiteral("メッセージ目"));
+        const std::vector<int32_t> beyond =
+            workbook::rowsWithBytesBeyondDlc(m_engine.table(), TextTable::kLastRow);
+        if (!beyond.empty())
+            log(QStringLiteral("  DLC より後ろのデータを書き込みませんでした: ")
+                + QString::number(beyond.size()) + QStringLiteral("メッセージ (最初は ")
+                + QString::number(beyond.front()) + QStringLiteral("メッセージ目)"));
         const int32_t written = m_engine.CF_DAT_FileDataWrite(m_params, baseName);
         if (written == 0)
             return m_engine.droppedRows().empty() ? 0 : -6;

@@ -219,4 +219,24 @@ int32_t tableToFrames(const TextTable &table, int32_t lastRow, FrameBuffer &fram
     return 0;
 }
 
+std::vector<int32_t> rowsWithBytesBeyondDlc(const TextTable &table, int32_t lastRow)
+{
+    std::vector<int32_t> rows;
+    const int last = std::min<int32_t>(lastRow, TextTable::kLastRow);
+    for (int r = 0; r <= last; ++r) {
+        const TextTable::Row &row = table.row(r);
+        const auto dlc = parseNumber(row[kDlc]);
+        const auto id = parseHex(row[kIdentifier]);
+        if (!dlc || !id || int32_t(*id) < 1)
+            continue;
+        for (int k = std::max(0, int(std::nearbyint(*dlc))) + 1; k <= 8; ++k) {
+            if (!row[kFirstByte + k - 1].isEmpty()) {
+                rows.push_back(r);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
 } // namespace workbook

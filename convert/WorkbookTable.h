@@ -86,4 +86,8 @@ int32_t checkCells(const SheetRows &cells, TextTable &table, int32_t &lastRow,
 int32_t tableToFrames(const TextTable &table, int32_t lastRow, FrameBuffer &frames,
                       void (*pump)() = nullptr, std::vector<int32_t> *dropped = nullptr);
 
+// Rows 0 … lastRow with a data byte after their DLC: a record frame keeps only DLC bytes,
+// so those cells are not carried over.
+std::vector<int32_t> rowsWithBytesBeyondDlc(const TextTable &table, int32_t lastRow);
+
 } // namespace workbook

@@ -116,6 +116,15 @@ TEST(ConvertTable, RowsWithoutAnIdentifierCanBeLeftOutAndListed)
     EXPECT_EQ(frames[2].time, 5);
 }
 
+TEST(ConvertTable, BytesAfterTheDlcAreFound)
+{
+    TextTable t = tableOf({{"0", "100", "1", "01"}, {"1", "100", "1", "01", "02"},
+                           {"2", "100", "8", "01", "02", "03", "04", "05", "06", "07", "08"},
+                           {"3", "100", "0", "", "", "", "", "", "", "", "FF"},
+                           {"4", "0", "0", "01"}, {"5", "100", "12", "01"}});
+    EXPECT_EQ(rowsWithBytesBeyondDlc(t, TextTable::kLastRow), (std::vector<int32_t>{1, 3}));
+}
+
 TEST(ConvertTable, OddValuesAreStoredSafely)
 {
     // Over-long DLC and a 29-bit identifier reach the record file as they are (playback

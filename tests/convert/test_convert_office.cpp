@@ -223,7 +223,7 @@ TEST_F(ConvertOffice, IdentifiersCalcTookForExponentsComeBackAsTyped)
                            "3,7E2,1,04\n"
                            "4,3E0,1,05\n"
                            "5,0E9,1,06\n"
-                           "6,100,1,07\n";
+                           "6,100,1,07,99\n";
     ASSERT_TRUE(writeAll(path("exp.csv"), csv));
     // Calc's own CSV import, with special numbers detected as its import dialog offers:
     // "1E1" becomes the number 10 shown as 1.00E+01.
@@ -258,6 +258,7 @@ TEST_F(ConvertOffice, IdentifiersCalcTookForExponentsComeBackAsTyped)
     log.removeAll(QString());
     EXPECT_EQ(log.mid(2), (QStringList{" ERR:ファイルデータが無効です 2メッセージ目",
                                        " ERR:ファイルデータが無効です 5メッセージ目",
+                                       "  DLC より後ろのデータを書き込みませんでした: 1メッセージ (最初は 6メッセージ目)",
                                        "処理を終了しました。"}));
     Excel_OutputDB back;
     ASSERT_EQ(back.CF_DAT_FileDataLoad(params, path("exp.dat")), 0);

@@ -27,6 +27,10 @@ void LogTextReader::line(std::string_view text)
     const char *reason = "";
     switch (m_parser.parse(text, m_frame, reason)) {
     case LogLineParser::Outcome::Frame:
+        if (!m_started) {
+            m_started = true;
+            m_sink.start({m_parser.startUs(), {}});
+        }
         ++m_stats.frames;
         m_sink.frame(m_frame);
         break;

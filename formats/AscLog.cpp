@@ -140,9 +140,9 @@ std::optional<int64_t> AscLineParser::parseDate(std::string_view text)
     }
     if (!parseDecimal(yearText, year, 4) || year < 1000)
         return std::nullopt;
-    const QDateTime dt(QDate(int(year), month + 1, int(day)),
-                       QTime(int(hour), int(minute), int(second)));
-    if (!dt.isValid())
+    const QTime time{int(hour), int(minute), int(second)};
+    const QDateTime dt(QDate(int(year), month + 1, int(day)), time);
+    if (!time.isValid() || !dt.isValid())
         return std::nullopt;
     return dt.toMSecsSinceEpoch() * 1000 + micro;
 }

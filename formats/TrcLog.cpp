@@ -341,7 +341,8 @@ void TrcLogWriter::begin(TextOutput &out, int64_t originUs)
     const int64_t days = QDate(1899, 12, 30).daysTo(start.date());
     const int64_t ms = midnight.msecsTo(start);
     // The day's fraction to twelve places: read back, it gives the millisecond exactly.
-    const int64_t fraction = (ms * 1000000000000LL + 43200000) / 86400000;
+    const int64_t fraction
+        = int64_t((__int128(ms) * 1000000000000LL + 43200000) / 86400000);
     char line[160];
     std::snprintf(line, sizeof line,
                   ";$FILEVERSION=2.1\r\n;$STARTTIME=%lld.%012lld\r\n"

@@ -312,4 +312,104 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// Runs a python-can program; false when it fails.
+bool runPython(const QString &program)
+{
+    QProcess p;
+    p.start(QStringLiteral(PYTHON_CAN), {QStringLiteral("-c"), program});
+    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+        ADD_FAILURE() << p.readAllStandardError().toStdString();
+        return false;
+    }
+    return true;
+}
+
+const Row kExact{"", Reference::PythonCan};
+
+// What python-can writes, compressed or not, in containers whose objects run on into the
+// next, with markers among the frames: read by us as python-can reads it back.
+TEST(PythonCanWrites, BlfAndTrcThatWeRead)
+{
+    QTemporaryDir dir;
+    const QString program = QStringLiteral(R"(
+import can
+frames = []
+for i in range(%1):
+    frames.append(can.Message(timestamp=1700000000.0 + i * 0.000731, arbitration_id=(i * 7919) % 0x7FF + 1,
+        is_extended_id=(i % 5 == 0), is_remote_frame=(i % 11 == 3), dlc=i % 9,
+        data=bytes((i + k) & 255 for k in range(i % 9)) if i % 11 != 3 else None,
+        channel=i % 3, is_rx=(i % 4 != 0)))
+for name, level in (("z.blf", 6), ("plain.blf", 0)):
+    w = can.BLFWriter("%2/" + name, compression_level=level)
+    for i, m in enumerate(frames):
+        w.on_message_received(m)
+        if i % 997 == 0:
+            w.log_event("marker %d" % i, m.timestamp)
+    w.stop()
+w = can.TRCWriter("%2/py.trc")
+for m in frames:
+    if not m.is_remote_frame:
+        w.on_message_received(m)
+w.stop()
+)")
+                                .arg(30000)
+                                .arg(dir.path());
+    ASSERT_TRUE(runPython(program));
+    for (const char *name : {"z.blf", "plain.blf", "py.trc"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(QLatin1String(name));
+        const std::vector<Seen> reference = pythonCan({path}).front();
+        ASSERT_GE(reference.size(), 27000u);
+        Collected c;
+        const Result<LogReadStats> r = readLogInput(path, ELM327_Info(), c);
+        ASSERT_TRUE(r.ok()) << r.error().toStdString();
+        EXPECT_EQ(r.value().badLines, 0);
+        if (QLatin1String(name).endsWith(QLatin1String(".blf"))) {
+            EXPECT_EQ(r.value().otherLines, 31) << "the markers, passed over by their size";
+        }
+        std::vector<Seen> read;
+        for (const LogFrame &f : c.frames)
+            read.push_back(seenOf(f));
+        expectSame(reference, read, QFileInfo(path).suffix(), kExact);
+    }
+}
+
+// A damaged .blf is refused with a message or read as far as it goes; it never makes the
+// reader read or allocate beyond what the file holds.
+TEST(BlfReader, DamagedFilesAreRefusedOrReadAsFarAsTheyGo)
+{
+    QTemporaryDir dir;
+    const QString good = kData + QStringLiteral("/pycan__test_CanErrorFrameExt.blf");
+    QFile f(good);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *says;
+    };
+    QByteArray hugeObject = bytes;
+    hugeObject[144 + 8] = char(0xFF);
+    hugeObject[144 + 11] = char(0x7F);
+    QByteArray badZlib = bytes;
+    badZlib[144 + 16] = 2;   // a container of plain objects said to be compressed
+    const Case cases[] = {
+        {"short", bytes.left(100), "no LOGG header"},
+        {"cut", bytes.left(bytes.size() - 30), "file ends inside an object"},
+        {"huge", hugeObject, "out of range"},
+        {"zlib", badZlib, "damaged"},
+        {"header", QByteArray("LOGG") + QByteArray(140, char(0xFF)), "file header size out of range"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QLatin1String(c.name) + QStringLiteral(".blf"));
+        ASSERT_TRUE(writeAll(path, c.bytes));
+        Collected sink;
+        const Result<LogReadStats> r = readLogInput(path, ELM327_Info(), sink);
+        ASSERT_FALSE(r.ok());
+        EXPECT_TRUE(r.error().contains(QLatin1String(c.says))) << r.error().toStdString();
+    }
+}
+
 } // namespace

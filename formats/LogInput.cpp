@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -38,8 +39,22 @@ Result<> LogInputBytes::open(const QString &path)
     return {};
 }
 
+void LogInputBytes::openMemory(std::string_view bytes)
+{
+    m_memory = bytes;
+    m_inMemory = true;
+    m_memoryAt = 0;
+    m_size = int64_t(bytes.size());
+}
+
 int64_t LogInputBytes::read(char *data, int64_t n)
 {
+    if (m_inMemory) {
+        const int64_t got = std::min<int64_t>(n, m_size - m_memoryAt);
+        std::memcpy(data, m_memory.data() + m_memoryAt, size_t(got));
+        m_memoryAt += got;
+        return got;
+    }
     if (!m_gz) {
         const qint64 got = m_file.read(data, n);
         if (got < 0)
@@ -57,6 +72,8 @@ int64_t LogInputBytes::read(char *data, int64_t n)
 
 int64_t LogInputBytes::position() const
 {
+    if (m_inMemory)
+        return m_memoryAt;
     if (m_gz)
         return int64_t(gzoffset(static_cast<gzFile>(m_gz)));
     return m_file.pos();
@@ -163,9 +180,7 @@ Result<LogReadStats> readStream(const QString &path, LogFormat format, LogSink &
         stats.otherLines = r.value().other;
         return stats;
     }
-    const std::unique_ptr<LogLineParser> parser = format == LogFormat::Trc
-                                                      ? std::make_unique<TrcLineParser>()
-                                                      : makeLogLineParser(format);
+    const std::unique_ptr<LogLineParser> parser = makeLogLineParser(format);
     if (!parser)
         return failed(QStringLiteral("not a log this program reads"));
     LogTextReader reader(*parser, sink);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 class ELM327_Info;
 
@@ -23,6 +24,8 @@ public:
     LogInputBytes &operator=(const LogInputBytes &) = delete;
 
     Result<> open(const QString &path);
+    // Bytes held by the caller instead of a file (a fuzzer's input).
+    void openMemory(std::string_view bytes);
     // Up to n bytes; 0 at the end, -1 on a failure (errorString says which).
     int64_t read(char *data, int64_t n);
     // Bytes of the file itself consumed so far (compressed ones for a .gz), and its size.
@@ -33,6 +36,9 @@ public:
 private:
     QFile m_file;
     void *m_gz = nullptr;   // gzFile
+    std::string_view m_memory;
+    bool m_inMemory = false;
+    int64_t m_memoryAt = 0;
     int64_t m_size = 0;
     QString m_error;
 };

@@ -164,6 +164,17 @@ bool AscLineParser::parseByte(std::string_view text, uint8_t &value) const
     return ok;
 }
 
+bool AscLineParser::parseBytes(std::string_view line, size_t &pos, uint32_t count,
+                               uint8_t *data) const
+{
+    for (uint32_t k = 0; k < count; ++k) {
+        skipSpaces(line, pos);
+        if (!parseByte(token(line, pos), data[k]))
+            return false;
+    }
+    return true;
+}
+
 LogLineParser::Outcome AscLineParser::parse(std::string_view line, LogFrame &frame,
                                             const char *&reason)
 {
@@ -258,12 +269,9 @@ LogLineParser::Outcome AscLineParser::fdLine(std::string_view line, size_t pos, 
         reason = "bad CAN FD length";
         return Outcome::Bad;
     }
-    for (uint32_t k = 0; k < length; ++k) {
-        skipSpaces(line, pos);
-        if (!parseByte(token(line, pos), frame.data[k])) {
-            reason = "bad or missing data byte";
-            return Outcome::Bad;
-        }
+    if (!parseBytes(line, pos, length, frame.data)) {
+        reason = "bad or missing data byte";
+        return Outcome::Bad;
     }
     frame.length = uint8_t(length);
     frame.dlc = uint8_t(dlc);
@@ -352,12 +360,9 @@ LogLineParser::Outcome AscLineParser::frameLine(std::string_view line, size_t po
                     return Outcome::Bad;
                 }
                 const uint32_t n = dlc > 8 ? 8 : dlc;
-                for (uint32_t k = 0; k < n; ++k) {
-                    skipSpaces(line, pos);
-                    if (!parseByte(token(line, pos), frame.data[k])) {
-                        reason = "bad or missing data byte";
-                        return Outcome::Bad;
-                    }
+                if (!parseBytes(line, pos, n, frame.data)) {
+                    reason = "bad or missing data byte";
+                    return Outcome::Bad;
                 }
                 frame.length = uint8_t(n);
                 frame.dlc = uint8_t(dlc);

@@ -33,6 +33,8 @@ private:
     Outcome frameLine(std::string_view line, size_t pos, LogFrame &frame, const char *&reason);
     Outcome fdLine(std::string_view line, size_t pos, LogFrame &frame, const char *&reason);
     bool parseByte(std::string_view text, uint8_t &value) const;
+    // count bytes, each after spaces, from pos on (count at most 64).
+    bool parseBytes(std::string_view line, size_t &pos, uint32_t count, uint8_t *data) const;
 
     bool m_decimal = false;
     bool m_baseSeen = false;

@@ -51,21 +51,23 @@ class Bytes
 public:
     explicit Bytes(LogInputBytes &in) : m_in(in) {}
 
-    // Exactly n bytes into out, or false (the end, or a failure: failed() tells).
+    // Exactly n bytes into out, or false (the end, or a failure: failed() tells). The
+    // buffer grows with what arrives, never to a size the file only claims.
     bool take(size_t n, std::string &out)
     {
-        out.resize(n);
-        size_t done = 0;
-        while (done < n) {
-            const int64_t got = m_in.read(out.data() + done, int64_t(n - done));
+        out.clear();
+        while (out.size() < n) {
+            const size_t at = out.size();
+            const size_t step = std::min<size_t>(n - at, 1 << 20);
+            out.resize(at + step);
+            const int64_t got = m_in.read(out.data() + at, int64_t(step));
             if (got < 0)
                 m_failed = true;
+            out.resize(at + size_t(std::max<int64_t>(got, 0)));
             if (got <= 0)
                 break;
-            done += size_t(got);
         }
-        out.resize(done);
-        return done == n;
+        return out.size() == n;
     }
     bool failed() const { return m_failed; }
 
@@ -314,7 +316,8 @@ Result<ReadResult> read(LogInputBytes &in, LogSink &sink,
             if (method == 0) {
                 parser.contents(packed);
             } else if (method == 2 && plainSize <= kMaxObjectBytes) {
-                plain.resize(plainSize);
+                // Deflate packs at most about 1032 to 1: a larger size is not believed.
+                plain.resize(std::min<size_t>(plainSize, packed.size() * 1040 + 1024));
                 uLongf n = plainSize;
                 if (uncompress(reinterpret_cast<Bytef *>(plain.data()), &n,
                                reinterpret_cast<const Bytef *>(packed.data()),

@@ -181,11 +181,15 @@ public:
         m_buffer = std::make_unique<FrameBuffer>();
     }
 
-    // Times count from where the input says it starts (a record file's recording, an .asc's
-    // measurement), else from its first frame.
+    // A log's times count from its earliest frame (found before it is read), so that
+    // frames earlier than the first stay; a record file's from its recording's start.
+    void setEarliest(std::optional<int64_t> us) { m_earliest = us; }
+
     void start(const LogInputStart &s) override
     {
-        if (!m_origin || !m_continuous)
+        if (m_earliest)
+            m_origin = m_earliest;
+        else if (!m_origin || !m_continuous)
             m_origin = s.originUs;
         if (m_keepComments && !s.comment.isNull())
             m_params.t_LogComment = s.comment;
@@ -219,6 +223,7 @@ public:
     // Each text log is a recording of its own: its frames start a new file.
     void endInput() override
     {
+        m_earliest.reset();
         if (m_continuous)
             return;
         m_origin.reset();
@@ -272,6 +277,7 @@ private:
     std::unique_ptr<FrameBuffer> m_buffer;
     int m_fill = 0;
     std::optional<int64_t> m_origin;
+    std::optional<int64_t> m_earliest;
     bool m_continuous = false;
     bool m_keepComments = false;
     QString m_lastHourStamp;
@@ -282,6 +288,7 @@ private:
 // The earliest time a file's frames (and its start) stand at.
 struct EarliestSink final : LogSink
 {
+    explicit EarliestSink(bool withStart) : m_withStart(withStart) {}
     std::optional<int64_t> earliest;
     void take(int64_t us)
     {
@@ -290,9 +297,10 @@ struct EarliestSink final : LogSink
     }
     void start(const LogInputStart &s) override
     {
-        if (s.originUs)
+        if (s.originUs && m_withStart)
             take(*s.originUs);
     }
+    bool m_withStart;
     void frame(const LogFrame &f) override { take(f.timeUs); }
     void badLine(int64_t, std::string_view) override {}
 };
@@ -559,7 +567,7 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         if (to != LogFormat::Candump) {
             // Files that start at their earliest frame: find it first, in the logs that
             // may hold frames earlier than their first.
-            EarliestSink earliest;
+            EarliestSink earliest(true);
             for (const QString &input : inputs)
                 if (isStreamLogFormat(logFormatOfPath(input)))
                     (void)readLogInput(input, params, earliest);
@@ -580,6 +588,11 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
     for (const QString &input : inputs) {
         target->setInput(input);
         const LogFormat from = logFormatOfPath(input);
+        if (to == LogFormat::Record && isStreamLogFormat(from)) {
+            EarliestSink earliest(false);
+            (void)readLogInput(input, params, earliest);
+            static_cast<RecordTarget *>(target.get())->setEarliest(earliest.earliest);
+        }
         Result<> read;
         if (from == LogFormat::Xls) {
             const Result<SpreadsheetServer *> server = workbooks.get();

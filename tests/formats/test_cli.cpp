@@ -327,6 +327,9 @@ TEST_P(CliExit, CodesAndMessages)
     ASSERT_TRUE(writeAll(home.filePath("empty.asc"), "date Tue Nov 14 22:13:20 2023\n"));
     ASSERT_TRUE(writeAll(home.filePath("order.log"),
                          "(2.0) can0 123#11\n(1.0) can1 124#22 T\n(3.0) can1 125#33\n"));
+    std::vector<RecordFrame> gap = knownFrames(10);
+    gap[4].identifier = 0;
+    ASSERT_TRUE(recordfixture::writeRecord(home.filePath("gap.dat"), gap));
     ASSERT_TRUE(QFile::copy(QStringLiteral(LOG_DATA_DIR "/pycan__test_CanErrorFrameExt.blf"),
                             home.filePath("e.blf")));
     QStringList args;
@@ -369,8 +372,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "\"date Tue Nov 14 22:13:20 2023\""},
         ExitRow{"InfoNoFrame", {"info", "@/empty.asc"}, 4,
                 "no frame found where a Vector ASCII log (.asc) was expected"},
-        ExitRow{"ConvertLeavesOut", {"convert", "@/order.log", "@/o.dat"}, 1,
-                "not converted: 1 frames: time before the input's first frame"},
+        ExitRow{"ConvertLeavesOut", {"convert", "@/gap.dat", "@/gap.log"}, 1,
+                "not converted: 5 frames: past an identifier 0"},
         ExitRow{"ConvertTellsChannels", {"convert", "@/order.log", "@/o.csv"}, 0,
                 "channels: 1=1 2=2 tx=1"},
         ExitRow{"ConvertOneChannel", {"convert", "@/order.log", "@/c.dat", "--channel", "2"}, 0,

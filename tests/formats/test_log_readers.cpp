@@ -332,12 +332,25 @@ TEST(Conversion, SaysWhatItLeavesOutAndWhy)
     QTemporaryDir dir;
     ASSERT_TRUE(writeAll(dir.filePath("order.log"),
                          "(2.000000) can0 123#11\n(1.000000) can1 124#22 T\n(3.0) can1 125#33\n"));
+    // The frame earlier than the first is kept: the record file starts at the earliest.
     Result<ConversionReport> r = convertLogs(dir.filePath("order.log"), dir.filePath("o.dat"), {}, ELM327_Info());
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.value().framesWritten, 2);
-    EXPECT_EQ(r.value().notCarried.value("time before the input's first frame"), 1);
+    EXPECT_EQ(r.value().framesWritten, 3);
+    EXPECT_TRUE(r.value().notCarried.isEmpty());
     EXPECT_EQ(r.value().channelFrames, (std::map<int, int64_t>{{1, 1}, {2, 2}}));
     EXPECT_EQ(r.value().txFrames, 1);
+    const std::vector<RecordFrame> kept = recordfixture::readRecords({dir.filePath("o.dat")});
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].time, 1000.0);
+    EXPECT_EQ(kept[1].time, 0.0);
+
+    // A candump log cannot hold a time before 1970.
+    ASSERT_TRUE(writeAll(dir.filePath("neg.asc"), "base hex  timestamps absolute\n"
+                                                  " -1.000000 1 123 Rx d 0\n 1.0 1 124 Rx d 0\n"));
+    r = convertLogs(dir.filePath("neg.asc"), dir.filePath("neg.log"), {}, ELM327_Info());
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value().framesWritten, 1);
+    EXPECT_EQ(r.value().notCarried.value("time before 1970"), 1);
 
     ConversionOptions second;
     second.channel = 2;

@@ -65,9 +65,11 @@ public:
             s.first = ms;
         s.last = ms;
         ++s.count;
-        if (frames == 0)
+        // The span from the earliest to the latest frame: logs need not be in time order.
+        if (frames == 0 || ms < firstMs)
             firstMs = ms;
-        lastMs = ms;
+        if (frames == 0 || ms > lastMs)
+            lastMs = ms;
         ++frames;
     }
 

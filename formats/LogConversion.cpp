@@ -588,6 +588,8 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
     for (const QString &input : inputs) {
         target->setInput(input);
         const LogFormat from = logFormatOfPath(input);
+        const int64_t badBefore = report.badLines;
+        const qsizetype badTextsBefore = report.badLineTexts.size();
         if (to == LogFormat::Record && isStreamLogFormat(from)) {
             EarliestSink earliest(false);
             (void)readLogInput(input, params, earliest);
@@ -618,6 +620,9 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
             target->abandon();
             return R::failure(read.error());
         } else {
+            // An input refused as a whole is named once, not by each of its lines.
+            report.badLines = badBefore;
+            report.badLineTexts = report.badLineTexts.mid(0, badTextsBefore);
             report.skippedInputs << (read.error().startsWith(input)
                                          ? QFileInfo(input).fileName()
                                                + read.error().mid(input.size())

@@ -63,9 +63,12 @@ int64_t LogInputBytes::read(char *data, int64_t n)
     }
     gzFile gz = static_cast<gzFile>(m_gz);
     const int got = gzread(gz, data, unsigned(std::min<int64_t>(n, 1 << 30)));
-    if (got < 0) {
-        int code = 0;
-        m_error = QStringLiteral("damaged compressed data: ") + QString::fromLatin1(gzerror(gz, &code));
+    int code = Z_OK;
+    const char *why = gzerror(gz, &code);
+    // A stream cut short ends without a failure of gzread's own: zlib notes it.
+    if (got < 0 || (got == 0 && code != Z_OK && code != Z_STREAM_END)) {
+        m_error = QStringLiteral("damaged compressed data: ") + QString::fromLatin1(why);
+        return -1;
     }
     return got;
 }

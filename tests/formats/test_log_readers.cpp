@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -259,9 +260,14 @@ TEST(RoundTrip, EveryFormatKeepsMicrosecondsChannelsAndDirection)
         // Every fifth frame earlier than the one before, as Tx copies come in a bench log.
         const int64_t us = int64_t(1700000000) * 1000000 + 713 + i * 1371 - (i % 5 == 4 ? 2500 : 0);
         char line[96];
-        std::snprintf(line, sizeof line, "(%lld.%06lld) can%d %03X#%02X%02X%s\n",
+        char data[8];
+        if (i % 7 == 6)
+            std::snprintf(data, sizeof data, "R%d", i % 9);   // remote frames of every length
+        else
+            std::snprintf(data, sizeof data, "%02X%02X", i & 255, (i >> 8) & 255);
+        std::snprintf(line, sizeof line, "(%lld.%06lld) can%d %03X#%s%s\n",
                       static_cast<long long>(us / 1000000), static_cast<long long>(us % 1000000),
-                      i % 2, 1 + i * 37 % 0x7FF, i & 255, (i >> 8) & 255, i % 3 == 0 ? " T" : "");
+                      i % 2, 1 + i * 37 % 0x7FF, data, i % 3 == 0 ? " T" : "");
         text += line;
     }
     const QString src = dir.filePath("src.log");
@@ -369,6 +375,30 @@ TEST(Conversion, SaysWhatItLeavesOutAndWhy)
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.value().framesWritten, 4);
     EXPECT_EQ(r.value().notCarried.value("past an identifier 0"), 5);
+}
+
+// A .gz is read through zlib; one cut short fails with what went wrong, not as a short log.
+TEST(GzipInput, IsReadAndACutOneIsAnError)
+{
+    QTemporaryDir dir;
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "(1700000000." + std::to_string(100000 + i) + ") can0 1" + std::to_string(i % 90 + 10)
+                + "#1122334455667788\n";
+    ASSERT_TRUE(writeAll(dir.filePath("t.log"), QByteArray::fromStdString(text)));
+    ASSERT_EQ(QProcess::execute("gzip", {"-k", dir.filePath("t.log")}), 0);
+    Collected whole;
+    const Result<LogReadStats> r = readLogInput(dir.filePath("t.log.gz"), ELM327_Info(), whole);
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_EQ(whole.frames.size(), 20000u);
+
+    QFile gz(dir.filePath("t.log.gz"));
+    ASSERT_TRUE(gz.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(writeAll(dir.filePath("cut.log.gz"), gz.readAll().chopped(100)));
+    Collected cut;
+    const Result<LogReadStats> bad = readLogInput(dir.filePath("cut.log.gz"), ELM327_Info(), cut);
+    ASSERT_FALSE(bad.ok());
+    EXPECT_TRUE(bad.error().contains("damaged compressed data")) << bad.error().toStdString();
 }
 
 } // namespace

@@ -392,12 +392,27 @@ std::string BlfLogWriter::header(int64_t fileBytes) const
     return h;
 }
 
+BlfLogWriter::~BlfLogWriter()
+{
+    if (m_zlib)
+        deflateEnd(static_cast<z_stream *>(m_zlib));
+    delete static_cast<z_stream *>(m_zlib);
+}
+
 void BlfLogWriter::begin(TextOutput &out, int64_t originUs)
 {
     m_originUs = floorMs(originUs);
     m_lastUs = m_originUs;
     m_uncompressed = blf::kFileHeaderBytes;
-    m_container.reserve(kContainerBytes + 128);
+    m_container.assign(kContainerBytes + 128, '\0');
+    m_used = 0;
+    auto *z = new z_stream{};
+    if (deflateInit(z, Z_BEST_SPEED) == Z_OK) {
+        m_zlib = z;
+    } else {
+        delete z;
+    }
+    m_compressed.resize(32 + compressBound(uLong(m_container.size())) + 4);
     out.append(header(0));
 }
 
@@ -405,9 +420,8 @@ void BlfLogWriter::write(TextOutput &out, const LogFrame &f)
 {
     const bool error = f.error;
     const uint32_t size = error ? 64 : 48;
-    const size_t at = m_container.size();
-    m_container.resize(at + size);
-    char *p = m_container.data() + at;
+    char *p = m_container.data() + m_used;
+    m_used += size;
     std::memset(p, 0, size);
     std::memcpy(p, "LOBJ", 4);
     put16(p + 4, 32);
@@ -419,10 +433,7 @@ void BlfLogWriter::write(TextOutput &out, const LogFrame &f)
     put64(p + 24, uint64_t(rel) * 1000);
     char *d = p + 32;
     put16(d, f.channel == 0 ? 1 : f.channel);
-    if (error) {
-        put16(d + 2, 0);
-        d[10] = 0;
-    } else {
+    if (!error) {
         d[2] = char((f.tx ? 1 : 0) | (f.remote ? 0x80 : 0));
         d[3] = char(f.dlc);
         put32(d + 4, f.id | (f.extended ? 0x80000000u : 0));
@@ -431,20 +442,31 @@ void BlfLogWriter::write(TextOutput &out, const LogFrame &f)
     }
     ++m_objects;
     m_lastUs = std::max(m_lastUs, f.timeUs);
-    if (m_container.size() >= kContainerBytes)
+    if (m_used >= kContainerBytes)
         flush(out);
 }
 
 void BlfLogWriter::flush(TextOutput &out)
 {
-    if (m_container.empty())
+    if (m_used == 0)
         return;
-    uLongf n = compressBound(uLong(m_container.size()));
-    m_compressed.resize(32 + n + 4);
-    compress2(reinterpret_cast<Bytef *>(m_compressed.data() + 32), &n,
-              reinterpret_cast<const Bytef *>(m_container.data()), uLong(m_container.size()),
-              Z_BEST_SPEED);
     char *p = m_compressed.data();
+    uLongf n = uLongf(m_compressed.size() - 36);
+    auto *z = static_cast<z_stream *>(m_zlib);
+    bool packed = false;
+    if (z && deflateReset(z) == Z_OK) {
+        z->next_in = reinterpret_cast<Bytef *>(m_container.data());
+        z->avail_in = uInt(m_used);
+        z->next_out = reinterpret_cast<Bytef *>(p + 32);
+        z->avail_out = uInt(n);
+        packed = deflate(z, Z_FINISH) == Z_STREAM_END;
+        n = z->total_out;
+    }
+    if (!packed) {
+        n = uLongf(m_compressed.size() - 36);
+        compress2(reinterpret_cast<Bytef *>(p + 32), &n,
+                  reinterpret_cast<const Bytef *>(m_container.data()), uLong(m_used), Z_BEST_SPEED);
+    }
     std::memset(p, 0, 32);
     const uint32_t size = uint32_t(32 + n);
     std::memcpy(p, "LOBJ", 4);
@@ -453,12 +475,12 @@ void BlfLogWriter::flush(TextOutput &out)
     put32(p + 8, size);
     put32(p + 12, blf::kLogContainer);
     put16(p + 16, 2);   // zlib
-    put32(p + 24, uint32_t(m_container.size()));
+    put32(p + 24, uint32_t(m_used));
     const uint32_t padding = size % 4;
     std::memset(p + size, 0, padding);
     out.append(std::string_view(p, size + padding));
-    m_uncompressed += 32 + int64_t(m_container.size());
-    m_container.clear();
+    m_uncompressed += 32 + int64_t(m_used);
+    m_used = 0;
 }
 
 void BlfLogWriter::end(TextOutput &out)

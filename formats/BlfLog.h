@@ -52,6 +52,11 @@ class BlfLogWriter final : public LogTextWriter
 public:
     static constexpr size_t kContainerBytes = 128 * 1024;
 
+    BlfLogWriter() = default;
+    ~BlfLogWriter() override;
+    BlfLogWriter(const BlfLogWriter &) = delete;
+    BlfLogWriter &operator=(const BlfLogWriter &) = delete;
+
     bool canCarry(const LogFrame &frame) const override { return !frame.fd; }
     void begin(TextOutput &out, int64_t originUs) override;
     void write(TextOutput &out, const LogFrame &frame) override;
@@ -65,6 +70,8 @@ private:
     int64_t m_lastUs = 0;
     int64_t m_objects = 0;
     int64_t m_uncompressed = 0;
-    std::string m_container;
+    std::string m_container;   // the objects of the container being filled
+    size_t m_used = 0;
     std::string m_compressed;
+    void *m_zlib = nullptr;    // z_stream, reset for each container
 };

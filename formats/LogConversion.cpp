@@ -26,7 +26,13 @@ class FrameTarget : public LogSink
 public:
     explicit FrameTarget(ConversionReport &report) : m_report(report) {}
 
-    void setInput(const QString &path) { m_input = QFileInfo(path).fileName(); }
+    void setInput(const QString &path)
+    {
+        m_input = QFileInfo(path).fileName();
+        m_inputEarliest.reset();
+    }
+    // The earliest time of the frames read from the input so far.
+    std::optional<int64_t> inputEarliest() const { return m_inputEarliest; }
     void setChannel(int channel) { m_channel = channel; }
 
     virtual void endInput() {}
@@ -36,6 +42,8 @@ public:
 
     void frame(const LogFrame &f) override
     {
+        if (!m_inputEarliest || f.timeUs < *m_inputEarliest)
+            m_inputEarliest = f.timeUs;
         ++m_report.framesRead;
         if (f.channel != 0)
             ++m_report.channelFrames[f.channel];
@@ -89,8 +97,13 @@ protected:
 
     ConversionReport &m_report;
     QString m_input;
+    std::optional<int64_t> m_inputEarliest;
     int m_channel = 0;
 };
+
+// Why a frame can be held back that a second reading, knowing the earliest frames, keeps.
+constexpr const char *kBeforeFileStart = "time before the file's start";
+constexpr const char *kBeforeInputStart = "time before the input's first frame";
 
 class TextTarget final : public FrameTarget
 {
@@ -120,8 +133,7 @@ public:
         if (!m_begun)
             begin(f.timeUs);
         if (m_format == LogFormat::Candump ? f.timeUs < 0 : f.timeUs < m_originUs) {
-            notCarried(m_format == LogFormat::Candump ? "time before 1970"
-                                                      : "time before the file's start");
+            notCarried(m_format == LogFormat::Candump ? "time before 1970" : kBeforeFileStart);
             return;
         }
         m_writer->write(m_out, f);
@@ -181,16 +193,17 @@ public:
         m_buffer = std::make_unique<FrameBuffer>();
     }
 
-    // A log's times count from its earliest frame (found before it is read), so that
-    // frames earlier than the first stay; a record file's from its recording's start.
+    // A log's times count from its start, or from its earliest frame when that is earlier
+    // (known from a first reading), so that frames earlier than the first stay; a record
+    // file's from its recording's start.
     void setEarliest(std::optional<int64_t> us) { m_earliest = us; }
 
     void start(const LogInputStart &s) override
     {
-        if (m_earliest)
-            m_origin = m_earliest;
-        else if (!m_origin || !m_continuous)
+        if (!m_origin || !m_continuous)
             m_origin = s.originUs;
+        if (m_earliest && (!m_origin || *m_earliest < *m_origin))
+            m_origin = m_earliest;
         if (m_keepComments && !s.comment.isNull())
             m_params.t_LogComment = s.comment;
     }
@@ -203,9 +216,9 @@ public:
             return;
         }
         if (!m_origin)
-            m_origin = f.timeUs;
+            m_origin = m_earliest ? std::min(*m_earliest, f.timeUs) : f.timeUs;
         if (f.timeUs < *m_origin) {
-            notCarried("time before the input's first frame");
+            notCarried(kBeforeInputStart);
             return;
         }
         if (m_fill == FrameBuffer::kSlots)
@@ -283,26 +296,6 @@ private:
     QString m_lastHourStamp;
     QString m_lastSequenceNumber;
     QString m_failure;
-};
-
-// The earliest time a file's frames (and its start) stand at.
-struct EarliestSink final : LogSink
-{
-    explicit EarliestSink(bool withStart) : m_withStart(withStart) {}
-    std::optional<int64_t> earliest;
-    void take(int64_t us)
-    {
-        if (!earliest || us < *earliest)
-            earliest = us;
-    }
-    void start(const LogInputStart &s) override
-    {
-        if (s.originUs && m_withStart)
-            take(*s.originUs);
-    }
-    bool m_withStart;
-    void frame(const LogFrame &f) override { take(f.timeUs); }
-    void badLine(int64_t, std::string_view) override {}
 };
 
 // Record files of one recording sort by hour stamp and number (…-999 before …-1000).
@@ -465,6 +458,113 @@ Result<ConversionReport> convertToWorkbooks(const QStringList &inputs, const QSt
     return report;
 }
 
+// The earliest frame of each input and of all, as a first reading found them.
+struct Earliest
+{
+    std::map<QString, int64_t> perInput;
+    std::optional<int64_t> all;
+};
+
+// One reading of the inputs into the target. Files start at their earliest frames when
+// plan tells them; seen gets the earliest frames this reading met.
+Result<ConversionReport> convertOnce(const QStringList &inputs, const QString &out, LogFormat to,
+                                     const ConversionOptions &options, const ELM327_Info &params,
+                                     bool single, bool allText, const Earliest *plan,
+                                     Earliest &seen)
+{
+    using R = Result<ConversionReport>;
+    ConversionReport report;
+    std::unique_ptr<FrameTarget> target;
+    if (to == LogFormat::Record) {
+        const QFileInfo outInfo(out);
+        const bool intoFile = !outInfo.isDir() && logFormatOfPath(out) == LogFormat::Record;
+        const QString folder = intoFile ? outInfo.absolutePath() : out;
+        if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+            return R::failure(folder + QStringLiteral(": cannot make the output folder"));
+        auto records = std::make_unique<RecordTarget>(
+            report, params, folder, intoFile ? outInfo.completeBaseName() : QString());
+        records->setContinuous(!allText);
+        records->setKeepComments(options.keepComments);
+        target = std::move(records);
+    } else {
+        QString path = out;
+        if (QFileInfo(out).isDir())
+            path = paths::join(out, QFileInfo(inputs.first()).completeBaseName()
+                                        + logFormatExtension(to));
+        report.targetKeepsChannels = to != LogFormat::Csv;
+        auto text = std::make_unique<TextTarget>(report, to, makeLogTextWriter(to));
+        if (plan)
+            text->setEarliest(plan->all);
+        if (const Result<> opened = text->open(path); !opened)
+            return R::failure(opened.error());
+        target = std::move(text);
+    }
+    target->setChannel(options.channel);
+
+    int64_t total = 0;
+    for (const QString &input : inputs)
+        total += QFileInfo(input).size();
+    int64_t before = 0;
+    RecordTimeLine recordTime;
+    WorkbookServer workbooks(options);
+    for (const QString &input : inputs) {
+        target->setInput(input);
+        const LogFormat from = logFormatOfPath(input);
+        const int64_t badBefore = report.badLines;
+        const qsizetype badTextsBefore = report.badLineTexts.size();
+        if (plan && to == LogFormat::Record && allText && plan->perInput.count(input))
+            static_cast<RecordTarget *>(target.get())->setEarliest(plan->perInput.at(input));
+        Result<> read;
+        if (from == LogFormat::Xls) {
+            const Result<SpreadsheetServer *> server = workbooks.get();
+            if (!server) {
+                target->abandon();
+                return R::failure(server.error());
+            }
+            read = readWorkbookInput(input, params, server.value(), *target, recordTime);
+        } else {
+            ReadProgress progress;
+            if (options.progress)
+                progress
+                    = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
+            const Result<LogReadStats> stats
+                = readLogInput(input, params, *target, progress, &recordTime);
+            if (!stats)
+                read = Result<>::failure(stats.error());
+        }
+        if (const std::optional<int64_t> e = target->inputEarliest()) {
+            seen.perInput[input] = *e;
+            if (!seen.all || *e < *seen.all)
+                seen.all = e;
+        }
+        target->endInput();
+        if (read) {
+            ++report.inputs;
+        } else if (single) {
+            target->abandon();
+            return R::failure(read.error());
+        } else {
+            // An input refused as a whole is named once, not by each of its lines.
+            report.badLines = badBefore;
+            report.badLineTexts = report.badLineTexts.mid(0, badTextsBefore);
+            report.skippedInputs << (read.error().startsWith(input)
+                                         ? QFileInfo(input).fileName()
+                                               + read.error().mid(input.size())
+                                         : QFileInfo(input).fileName() + QStringLiteral(": ")
+                                               + read.error());
+        }
+        before += QFileInfo(input).size();
+        if (options.progress && !options.progress(before, total)) {
+            target->abandon();
+            return R::failure(QStringLiteral("stopped; record files finished so far are kept, "
+                                             "a text log is not written"));
+        }
+    }
+    if (const Result<> finished = target->finish(); !finished)
+        return R::failure(finished.error());
+    return report;
+}
+
 } // namespace
 
 QString ConversionReport::skippedText() const
@@ -544,99 +644,18 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
     if (to == LogFormat::Xls)
         return convertToWorkbooks(inputs, out, options, params);
 
-    ConversionReport report;
-    std::unique_ptr<FrameTarget> target;
-    if (to == LogFormat::Record) {
-        const QFileInfo outInfo(out);
-        const bool intoFile = !outInfo.isDir() && logFormatOfPath(out) == LogFormat::Record;
-        const QString folder = intoFile ? outInfo.absolutePath() : out;
-        if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
-            return R::failure(folder + QStringLiteral(": cannot make the output folder"));
-        auto records = std::make_unique<RecordTarget>(
-            report, params, folder, intoFile ? outInfo.completeBaseName() : QString());
-        records->setContinuous(!allText);
-        records->setKeepComments(options.keepComments);
-        target = std::move(records);
-    } else {
-        QString path = out;
-        if (QFileInfo(out).isDir())
-            path = paths::join(out, QFileInfo(inputs.first()).completeBaseName()
-                                        + logFormatExtension(to));
-        report.targetKeepsChannels = to != LogFormat::Csv;
-        auto text = std::make_unique<TextTarget>(report, to, makeLogTextWriter(to));
-        if (to != LogFormat::Candump) {
-            // Files that start at their earliest frame: find it first, in the logs that
-            // may hold frames earlier than their first.
-            EarliestSink earliest(true);
-            for (const QString &input : inputs)
-                if (isStreamLogFormat(logFormatOfPath(input)))
-                    (void)readLogInput(input, params, earliest);
-            text->setEarliest(earliest.earliest);
-        }
-        if (const Result<> opened = text->open(path); !opened)
-            return R::failure(opened.error());
-        target = std::move(text);
+    Earliest seen;
+    Result<ConversionReport> r
+        = convertOnce(inputs, out, to, options, params, single, allText, nullptr, seen);
+    // Frames earlier than a file's first were held back: read again, starting each file at
+    // its earliest frame, in place of what the first reading wrote. Logs in time order are
+    // read once.
+    if (r && (r.value().notCarried.contains(QLatin1String(kBeforeFileStart))
+              || r.value().notCarried.contains(QLatin1String(kBeforeInputStart)))) {
+        for (const QString &written : r.value().outputs)
+            QFile::remove(written);
+        Earliest again;
+        r = convertOnce(inputs, out, to, options, params, single, allText, &seen, again);
     }
-    target->setChannel(options.channel);
-
-    int64_t total = 0;
-    for (const QString &input : inputs)
-        total += QFileInfo(input).size();
-    int64_t before = 0;
-    RecordTimeLine recordTime;
-    WorkbookServer workbooks(options);
-    for (const QString &input : inputs) {
-        target->setInput(input);
-        const LogFormat from = logFormatOfPath(input);
-        const int64_t badBefore = report.badLines;
-        const qsizetype badTextsBefore = report.badLineTexts.size();
-        if (to == LogFormat::Record && isStreamLogFormat(from)) {
-            EarliestSink earliest(false);
-            (void)readLogInput(input, params, earliest);
-            static_cast<RecordTarget *>(target.get())->setEarliest(earliest.earliest);
-        }
-        Result<> read;
-        if (from == LogFormat::Xls) {
-            const Result<SpreadsheetServer *> server = workbooks.get();
-            if (!server) {
-                target->abandon();
-                return R::failure(server.error());
-            }
-            read = readWorkbookInput(input, params, server.value(), *target, recordTime);
-        } else {
-            ReadProgress progress;
-            if (options.progress)
-                progress
-                    = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
-            const Result<LogReadStats> stats
-                = readLogInput(input, params, *target, progress, &recordTime);
-            if (!stats)
-                read = Result<>::failure(stats.error());
-        }
-        target->endInput();
-        if (read) {
-            ++report.inputs;
-        } else if (single) {
-            target->abandon();
-            return R::failure(read.error());
-        } else {
-            // An input refused as a whole is named once, not by each of its lines.
-            report.badLines = badBefore;
-            report.badLineTexts = report.badLineTexts.mid(0, badTextsBefore);
-            report.skippedInputs << (read.error().startsWith(input)
-                                         ? QFileInfo(input).fileName()
-                                               + read.error().mid(input.size())
-                                         : QFileInfo(input).fileName() + QStringLiteral(": ")
-                                               + read.error());
-        }
-        before += QFileInfo(input).size();
-        if (options.progress && !options.progress(before, total)) {
-            target->abandon();
-            return R::failure(QStringLiteral("stopped; record files finished so far are kept, "
-                                             "a text log is not written"));
-        }
-    }
-    if (const Result<> finished = target->finish(); !finished)
-        return R::failure(finished.error());
-    return report;
+    return r;
 }

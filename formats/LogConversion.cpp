@@ -193,16 +193,16 @@ public:
         m_buffer = std::make_unique<FrameBuffer>();
     }
 
-    // A log's times count from its start, or from its earliest frame when that is earlier
+    // A log's times count from its first frame, or from its earliest when that is earlier
     // (known from a first reading), so that frames earlier than the first stay; a record
-    // file's from its recording's start.
+    // file's from its recording's start, which continues over the folder.
     void setEarliest(std::optional<int64_t> us) { m_earliest = us; }
 
     void start(const LogInputStart &s) override
     {
-        if (!m_origin || !m_continuous)
+        if (m_continuous && !m_origin)
             m_origin = s.originUs;
-        if (m_earliest && (!m_origin || *m_earliest < *m_origin))
+        if (!m_continuous)
             m_origin = m_earliest;
         if (m_keepComments && !s.comment.isNull())
             m_params.t_LogComment = s.comment;
@@ -216,7 +216,7 @@ public:
             return;
         }
         if (!m_origin)
-            m_origin = m_earliest ? std::min(*m_earliest, f.timeUs) : f.timeUs;
+            m_origin = f.timeUs;
         if (f.timeUs < *m_origin) {
             notCarried(kBeforeInputStart);
             return;

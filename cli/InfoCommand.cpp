@@ -2,6 +2,7 @@
 #include "Commands.h"
 
 #include "LogConversion.h"
+#include "LogInput.h"
 #include "LogTextReader.h"
 #include "RecordFormat.h"
 
@@ -28,7 +29,27 @@ public:
     void frame(const LogFrame &f) override
     {
         const double ms = double(f.timeUs) / 1000.0;
+        if (f.channel != 0)
+            ++channels[f.channel];
+        // CAN FD and error frames are counted apart: no identifier of a record file.
+        if (f.fd) {
+            ++fdFrames;
+            return;
+        }
+        if (f.error) {
+            ++errorFrames;
+            return;
+        }
+        if (f.remote)
+            ++remoteFrames;
         add(f.extended ? int64_t(f.id) | (int64_t(1) << 32) : int64_t(f.id), ms);
+    }
+    void notRead(int64_t count, std::string_view reason) override
+    {
+        printErr(QStringLiteral("  %1 frames not read: %2")
+                     .arg(count)
+                     .arg(QLatin1String(reason.data(), qsizetype(reason.size()))));
+        notReadFrames += count;
     }
     void badLine(int64_t lineNumber, std::string_view reason) override
     {
@@ -44,13 +65,20 @@ public:
             s.first = ms;
         s.last = ms;
         ++s.count;
-        if (frames == 0)
+        // The span from the earliest to the latest frame: logs need not be in time order.
+        if (frames == 0 || ms < firstMs)
             firstMs = ms;
-        lastMs = ms;
+        if (frames == 0 || ms > lastMs)
+            lastMs = ms;
         ++frames;
     }
 
     std::map<int64_t, IdStats> ids;
+    std::map<int, int64_t> channels;
+    int64_t fdFrames = 0;
+    int64_t errorFrames = 0;
+    int64_t remoteFrames = 0;
+    int64_t notReadFrames = 0;
     int64_t frames = 0;
     int64_t badLines = 0;
     double firstMs = 0;
@@ -99,8 +127,11 @@ int runInfo(const QStringList &args)
             QStringLiteral("cankestrova-cli info FILE|DIR\n\n"
                            "For record files: whether each passes the record-file check, its "
                            "trailer strings (product, maker, key, comment), frames and times; "
-                           "for .log, .asc and .csv files the frames and bad lines. Then, over "
-                           "all, the identifiers with their counts and mean cycle times."),
+                           "for .log, .asc, .csv, .blf and .trc files (also as .gz) the frames, "
+                           "read as convert reads them, and bad lines. Then, over all, the "
+                           "identifiers with their counts and mean cycle times, the CAN FD, "
+                           "error and remote frames and the channels. Exit code 4 when a file "
+                           "cannot be read or holds no frame, 1 when lines are not valid."),
             1, 1))
         return *exit;
     Session session;
@@ -111,24 +142,24 @@ int runInfo(const QStringList &args)
     }
     StatsSink stats;
     bool allPass = true;
+    bool unreadable = false;
     const QStringList inputs = conversionInputs(path);
     for (const QString &input : inputs) {
         const LogFormat format = logFormatOfPath(input);
         if (format == LogFormat::Record) {
             allPass = recordInfo(input, session.params, stats) && allPass;
-        } else if (isTextLogFormat(format)) {
-            const int64_t before = stats.frames;
-            const Result<LogReadStats> r = readLogTextFile(input, format, stats);
+        } else if (isStreamLogFormat(format)) {
+            const Result<LogReadStats> r = readLogInput(input, session.params, stats);
             if (!r) {
                 printErr(QStringLiteral("cankestrova-cli: ") + r.error());
-                allPass = false;
+                unreadable = true;
                 continue;
             }
             printOut(QStringLiteral("%1: frames %2, bad lines %3")
                          .arg(QFileInfo(input).fileName())
-                         .arg(stats.frames - before)
+                         .arg(r.value().frames)
                          .arg(r.value().badLines));
-            allPass = allPass && r.value().badLines == 0;
+            allPass = allPass && r.value().badLines == 0 && r.value().notRead == 0;
         } else {
             printErr(QStringLiteral("cankestrova-cli: not a log or record file: ") + input);
             allPass = false;
@@ -138,6 +169,17 @@ int runInfo(const QStringList &args)
                  .arg(stats.frames)
                  .arg((stats.lastMs - stats.firstMs) / 1000.0, 0, 'f', 3)
                  .arg(stats.ids.size()));
+    if (stats.fdFrames + stats.errorFrames + stats.remoteFrames > 0)
+        printOut(QStringLiteral("  CAN FD %1, error frames %2, remote %3")
+                     .arg(stats.fdFrames)
+                     .arg(stats.errorFrames)
+                     .arg(stats.remoteFrames));
+    if (!stats.channels.empty()) {
+        QStringList channels;
+        for (const auto &[channel, count] : stats.channels)
+            channels << QStringLiteral("%1: %2").arg(channel).arg(count);
+        printOut(QStringLiteral("  channels ") + channels.join(QStringLiteral(", ")));
+    }
     for (const auto &[id, s] : stats.ids) {
         const QString cycle
             = s.count > 1
@@ -148,6 +190,8 @@ int runInfo(const QStringList &args)
                      .arg(s.count)
                      .arg(cycle));
     }
+    if (unreadable)
+        return ExitFiles;
     return allPass ? ExitOk : ExitIncomplete;
 }
 

@@ -135,7 +135,8 @@ LogLineParser::Outcome CandumpLineParser::parse(std::string_view line, LogFrame 
     }
     pos = close + 1;
     skipSpaces(line, pos);
-    if (token(line, pos).empty()) {
+    const std::string_view iface = token(line, pos);
+    if (iface.empty()) {
         reason = "no interface";
         return Outcome::Bad;
     }
@@ -152,23 +153,46 @@ LogLineParser::Outcome CandumpLineParser::parse(std::string_view line, LogFrame 
         reason = "unexpected text after the frame";
         return Outcome::Bad;
     }
-    return parseFrameText(frameText, frame, reason) ? Outcome::Frame : Outcome::Bad;
+    if (!parseFrameText(frameText, frame, reason))
+        return Outcome::Bad;
+    frame.channel = channelOfInterface(iface);
+    frame.tx = direction == "T";
+    return Outcome::Frame;
+}
+
+uint16_t CandumpLineParser::channelOfInterface(std::string_view name)
+{
+    // can0 is channel 1: the number the interface's name ends in, plus one.
+    size_t digits = 0;
+    while (digits < name.size() && digits < 4 && name[name.size() - 1 - digits] >= '0'
+           && name[name.size() - 1 - digits] <= '9')
+        ++digits;
+    uint32_t n = 0;
+    if (digits == 0 || !parseDecimal(name.substr(name.size() - digits), n) || n >= 0xFFFF)
+        return 1;
+    return uint16_t(n + 1);
 }
 
 void CandumpLogWriter::write(TextOutput &out, const LogFrame &f)
 {
     char *p = out.reserve(64 + 2 * 64);
-    const int64_t t = f.timeUs < 0 ? 0 : f.timeUs;
+    const int64_t t = f.timeUs;   // never negative: the conversion holds such frames back
     *p++ = '(';
     p = appendDecimal(p, uint64_t(t / 1000000), 10);
     *p++ = '.';
     p = appendDecimal(p, uint64_t(t % 1000000), 6);
-    static constexpr char iface[] = ") can0 ";
-    for (char c : std::string_view(iface))
-        *p++ = c;
-    if (f.error)
-        p = appendHex(p, f.id | kErrorFlag, 8);
-    else if (f.extended)
+    static constexpr std::string_view iface = ") can";
+    p = std::copy(iface.begin(), iface.end(), p);
+    p = appendDecimal(p, f.channel == 0 ? 0 : f.channel - 1);
+    *p++ = ' ';
+    if (f.error) {
+        // SocketCAN's error frame: the error flag with the bus-error class, eight bytes.
+        static constexpr std::string_view error = "20000080#0000000000000000\n";
+        p = std::copy(error.begin(), error.end(), p);
+        out.commit(p);
+        return;
+    }
+    if (f.extended)
         p = appendHex(p, f.id, 8);
     else
         p = appendHex(p, f.id, 3);
@@ -189,6 +213,10 @@ void CandumpLogWriter::write(TextOutput &out, const LogFrame &f)
             *p++ = '_';
             *p++ = kUpperHex[f.dlc];
         }
+    }
+    if (f.tx) {
+        *p++ = ' ';
+        *p++ = 'T';
     }
     *p++ = '\n';
     out.commit(p);

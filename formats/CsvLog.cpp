@@ -2,6 +2,9 @@
 
 #include "TextScan.h"
 
+#include <algorithm>
+#include <iterator>
+
 using namespace textscan;
 
 namespace {
@@ -32,8 +35,38 @@ LogLineParser::Outcome CsvLineParser::parse(std::string_view line, LogFrame &fra
     skipSpaces(line, pos);
     if (pos == line.size() || line[pos] == '#')
         return Outcome::Other;
-    if (line.substr(pos, 4) == "time")
-        return Outcome::Other;   // the header row
+    if (m_layout == Layout::Unknown) {
+        const std::string_view first = line.substr(pos);
+        if (first.substr(0, 4) == "time") {
+            m_layout = Layout::Own;
+            return Outcome::Other;   // the header row
+        }
+        if (first.substr(0, 11) == "Time Stamp,") {
+            m_layout = Layout::Gvret;
+            // Which cell holds what, by the header's names.
+            static constexpr std::string_view kNames[] = {"Time Stamp", "ID", "Extended", "Dir",
+                                                          "Bus", "LEN", "D1"};
+            std::fill(std::begin(m_cell), std::end(m_cell), -1);
+            size_t p = pos;
+            bool more = true;
+            for (int index = 0; more; ++index) {
+                const std::string_view name = cell(line, p, more);
+                for (int k = 0; k < 7; ++k)
+                    if (name == kNames[k])
+                        m_cell[k] = index;
+            }
+            return Outcome::Other;
+        }
+        if (first.empty() || ((first[0] < '0' || first[0] > '9') && first[0] != '-')) {
+            m_layout = Layout::Foreign;
+            return Outcome::Other;
+        }
+        m_layout = Layout::Own;
+    }
+    if (m_layout == Layout::Foreign)
+        return Outcome::Other;
+    if (m_layout == Layout::Gvret)
+        return gvret(line, frame, reason);
     bool more = false;
     if (!parseFixed(cell(line, pos, more), 3, frame.timeUs)) {
         reason = "bad time";
@@ -81,6 +114,58 @@ LogLineParser::Outcome CsvLineParser::parse(std::string_view line, LogFrame &fra
     if (bytes < frame.length) {
         reason = "missing data byte";
         return Outcome::Bad;
+    }
+    return Outcome::Frame;
+}
+
+LogLineParser::Outcome CsvLineParser::gvret(std::string_view line, LogFrame &frame,
+                                            const char *&reason)
+{
+    std::string_view cells[32];
+    int n = 0;
+    size_t pos = 0;
+    bool more = true;
+    while (more && n < 32)
+        cells[n++] = cell(line, pos, more);
+    const auto at = [&](int what) {
+        return m_cell[what] >= 0 && m_cell[what] < n ? cells[m_cell[what]] : std::string_view();
+    };
+    frame = LogFrame();
+    int64_t us = 0;
+    if (!parseFixed(at(0), 0, us) || us < 0) {
+        reason = "bad time";
+        return Outcome::Bad;
+    }
+    frame.timeUs = us;
+    uint32_t id = 0;
+    if (!parseHex(at(1), id) || id > 0x1FFFFFFF) {
+        reason = "bad identifier";
+        return Outcome::Bad;
+    }
+    frame.id = id;
+    const std::string_view ext = at(2);
+    frame.extended = ext == "true" || ext == "True" || ext == "1" || id > 0x7FF;
+    frame.tx = at(3) == "Tx" || at(3) == "TX";
+    uint32_t bus = 0;
+    if (!at(4).empty() && !parseDecimal(at(4), bus, 3)) {
+        reason = "bad bus";
+        return Outcome::Bad;
+    }
+    frame.channel = uint16_t(bus + 1);
+    uint32_t dlc = 0;
+    if (!parseDecimal(at(5), dlc, 2) || dlc > 8) {
+        reason = "bad length";
+        return Outcome::Bad;
+    }
+    frame.dlc = frame.length = uint8_t(dlc);
+    for (uint32_t k = 0; k < dlc; ++k) {
+        const int c = m_cell[6] + int(k);
+        uint32_t b = 0;
+        if (m_cell[6] < 0 || c >= n || !parseHex(cells[c], b, 2)) {
+            reason = "bad or missing data byte";
+            return Outcome::Bad;
+        }
+        frame.data[k] = uint8_t(b);
     }
     return Outcome::Frame;
 }

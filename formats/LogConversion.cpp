@@ -3,6 +3,7 @@
 #include "ELM327_Info.h"
 #include "Excel_OutputDB.h"
 #include "FrameBuffer.h"
+#include "LogInput.h"
 #include "LogTextWriter.h"
 #include "Paths.h"
 #include "RecordFiles.h"
@@ -19,22 +20,47 @@
 
 namespace {
 
-// Where the frames go: one text file, or a series of record files.
+// Where the frames go: one file of a log format, or a series of record files.
 class FrameTarget : public LogSink
 {
 public:
     explicit FrameTarget(ConversionReport &report) : m_report(report) {}
 
-    void setInput(const QString &path) { m_input = QFileInfo(path).fileName(); }
-    // The comment the input carries (a record file's or a workbook's).
-    virtual void setInputComment(const QString &) {}
+    void setInput(const QString &path)
+    {
+        m_input = QFileInfo(path).fileName();
+        m_inputEarliest.reset();
+    }
+    // The earliest time of the frames read from the input so far.
+    std::optional<int64_t> inputEarliest() const { return m_inputEarliest; }
+    void setChannel(int channel) { m_channel = channel; }
 
-    // The zero of the time line: the record file's own zero, or a text log's first frame.
-    virtual void startInput(std::optional<int64_t> originUs) = 0;
     virtual void endInput() {}
     virtual Result<> finish() = 0;
     // Stopped half-way: nothing half-written is left behind.
     virtual void abandon() = 0;
+
+    void frame(const LogFrame &f) override
+    {
+        if (!m_inputEarliest || f.timeUs < *m_inputEarliest)
+            m_inputEarliest = f.timeUs;
+        ++m_report.framesRead;
+        if (f.channel != 0)
+            ++m_report.channelFrames[f.channel];
+        if (f.tx)
+            ++m_report.txFrames;
+        if (m_channel != 0 && f.channel != m_channel && !(f.channel == 0 && m_channel == 1)) {
+            ++m_report.skippedChannel;
+            return;
+        }
+        accept(f);
+    }
+
+    void notRead(int64_t count, std::string_view reason) override
+    {
+        m_report.framesRead += count;
+        notCarried(reason, count);
+    }
 
     void badLine(int64_t lineNumber, std::string_view reason) override
     {
@@ -48,6 +74,13 @@ public:
     }
 
 protected:
+    virtual void accept(const LogFrame &f) = 0;
+
+    void notCarried(std::string_view reason, int64_t count = 1)
+    {
+        m_report.notCarried[QString::fromLatin1(reason.data(), qsizetype(reason.size()))] += count;
+    }
+
     void countSkipped(const LogFrame &f)
     {
         if (f.fd)
@@ -64,33 +97,45 @@ protected:
 
     ConversionReport &m_report;
     QString m_input;
+    std::optional<int64_t> m_inputEarliest;
+    int m_channel = 0;
 };
+
+// Why a frame can be held back that a second reading, knowing the earliest frames, keeps.
+constexpr const char *kBeforeFileStart = "time before the file's start";
+constexpr const char *kBeforeInputStart = "time before the input's first frame";
 
 class TextTarget final : public FrameTarget
 {
 public:
-    TextTarget(ConversionReport &report, std::unique_ptr<LogTextWriter> writer)
-        : FrameTarget(report), m_writer(std::move(writer))
+    TextTarget(ConversionReport &report, LogFormat format, std::unique_ptr<LogTextWriter> writer)
+        : FrameTarget(report), m_format(format), m_writer(std::move(writer))
     {
     }
 
     Result<> open(const QString &path) { return m_out.open(path); }
+    // The earliest time of all the frames to come, when known: no frame is written before
+    // the file's start.
+    void setEarliest(std::optional<int64_t> us) { m_earliest = us; }
 
-    void startInput(std::optional<int64_t> originUs) override
+    void start(const LogInputStart &s) override
     {
-        if (!m_begun && originUs)
-            begin(*originUs);
+        if (!m_begun && s.originUs)
+            begin(*s.originUs);
     }
 
-    void frame(const LogFrame &f) override
+    void accept(const LogFrame &f) override
     {
-        ++m_report.framesRead;
         if (!m_writer->canCarry(f)) {
             countSkipped(f);
             return;
         }
         if (!m_begun)
             begin(f.timeUs);
+        if (m_format == LogFormat::Candump ? f.timeUs < 0 : f.timeUs < m_originUs) {
+            notCarried(m_format == LogFormat::Candump ? "time before 1970" : kBeforeFileStart);
+            return;
+        }
         m_writer->write(m_out, f);
         ++m_report.framesWritten;
     }
@@ -116,62 +161,87 @@ private:
     void begin(int64_t originUs)
     {
         m_begun = true;
+        if (m_earliest && *m_earliest < originUs)
+            originUs = *m_earliest;
+        // The formats whose start holds whole milliseconds begin at the one before.
+        if (m_format != LogFormat::Csv)
+            originUs = (originUs / 1000 - (originUs % 1000 < 0 ? 1 : 0)) * 1000;
+        m_originUs = originUs;
         m_writer->begin(m_out, originUs);
     }
 
+    LogFormat m_format;
     std::unique_ptr<LogTextWriter> m_writer;
     TextOutput m_out;
+    std::optional<int64_t> m_earliest;
+    int64_t m_originUs = 0;
     bool m_begun = false;
 };
 
 class RecordTarget final : public FrameTarget
 {
 public:
-    RecordTarget(ConversionReport &report, const ELM327_Info &params, const QString &folder)
-        : FrameTarget(report), m_params(params)
+    // Into folder as a recording names its files, or, with fileName, as fileName.dat when
+    // all fits one record file and fileName-001.dat, -002, … when not.
+    RecordTarget(ConversionReport &report, const ELM327_Info &params, const QString &folder,
+                 const QString &fileName = {})
+        : FrameTarget(report), m_params(params), m_folder(folder), m_fileName(fileName)
     {
         m_params.t_LogSaveFilePath_mode = 2;
         m_params.t_LogSaveFilePath = folder;
         m_params.t_LogSave_subFolder = 0;
+        m_buffer = std::make_unique<FrameBuffer>();
     }
 
-    void startInput(std::optional<int64_t> originUs) override
-    {
-        m_origin = originUs;
-    }
+    // A log's times count from its first frame, or from its earliest when that is earlier
+    // (known from a first reading), so that frames earlier than the first stay; a record
+    // file's from its recording's start, which continues over the folder.
+    void setEarliest(std::optional<int64_t> us) { m_earliest = us; }
 
-    void setInputComment(const QString &comment) override
+    void start(const LogInputStart &s) override
     {
-        if (m_keepComments)
-            m_params.t_LogComment = comment;
+        if (m_continuous && !m_origin)
+            m_origin = s.originUs;
+        if (!m_continuous)
+            m_origin = m_earliest;
+        if (m_keepComments && !s.comment.isNull())
+            m_params.t_LogComment = s.comment;
     }
     void setKeepComments(bool on) { m_keepComments = on; }
 
-    void frame(const LogFrame &f) override
+    void accept(const LogFrame &f) override
     {
-        ++m_report.framesRead;
         if (!f.fitsRecordFile()) {
             countSkipped(f);
             return;
         }
         if (!m_origin)
             m_origin = f.timeUs;
-        RecordFrame &slot = m_buffer[m_fill];
+        if (f.timeUs < *m_origin) {
+            notCarried(kBeforeInputStart);
+            return;
+        }
+        if (m_fill == FrameBuffer::kSlots)
+            flush(false);
+        RecordFrame &slot = (*m_buffer)[m_fill];
         slot.identifier = int32_t(f.id);
         slot.time = double(f.timeUs - *m_origin) / 1000.0;
         slot.dlc = f.dlc;
         slot.data = {};
         std::copy(f.data, f.data + std::min<int>(f.length, 8), slot.data.begin());
         ++m_report.framesWritten;
-        if (++m_fill == FrameBuffer::kSlots)
-            flush();
+        ++m_fill;
     }
 
     // Each text log is a recording of its own: its frames start a new file.
     void endInput() override
     {
-        if (!m_continuous)
-            flush();
+        m_earliest.reset();
+        if (m_continuous)
+            return;
+        m_origin.reset();
+        if (m_fileName.isEmpty())
+            flush(false);
     }
     void setContinuous(bool on) { m_continuous = on; }
 
@@ -179,31 +249,48 @@ public:
 
     Result<> finish() override
     {
-        flush();
+        flush(true);
         return m_failure.isEmpty() ? Result<>() : Result<>::failure(m_failure);
     }
 
 private:
-    void flush()
+    void flush(bool last)
     {
         if (m_fill == 0)
             return;
-        const RecordFileResult written =
-            WriteRecordFile(m_params, m_buffer, m_lastHourStamp, m_lastSequenceNumber, {});
+        RecordFileResult written;
+        if (m_fileName.isEmpty()) {
+            written = WriteRecordFile(m_params, *m_buffer, m_lastHourStamp, m_lastSequenceNumber,
+                                      {});
+        } else {
+            const QString name = last && m_number == 0
+                                     ? m_fileName + QStringLiteral(".dat")
+                                     : QStringLiteral("%1-%2.dat")
+                                           .arg(m_fileName)
+                                           .arg(++m_number, 3, 10, QLatin1Char('0'));
+            written = writeNewRecordFile(paths::join(m_folder, name),
+                                         encodeRecordFile(*m_buffer,
+                                                          RecordTrailer::fromParams(m_params)));
+        }
         if (written.ok()) {
             m_report.outputs << written.path;
         } else {
             m_report.framesWritten -= m_fill;
-            m_failure = written.path + QStringLiteral(": ") + written.error;
+            if (m_failure.isEmpty())
+                m_failure = written.path + QStringLiteral(": ") + written.error;
         }
-        m_buffer.clear();
+        m_buffer->clear();
         m_fill = 0;
     }
 
     ELM327_Info m_params;
-    FrameBuffer m_buffer;
+    QString m_folder;
+    QString m_fileName;
+    int m_number = 0;
+    std::unique_ptr<FrameBuffer> m_buffer;
     int m_fill = 0;
     std::optional<int64_t> m_origin;
+    std::optional<int64_t> m_earliest;
     bool m_continuous = false;
     bool m_keepComments = false;
     QString m_lastHourStamp;
@@ -220,55 +307,6 @@ bool recordNameLess(const QString &a, const QString &b)
         return c;
     }();
     return collator.compare(a, b) < 0;
-}
-
-// A record file knows times from the recording's start only; the wall clock of its first
-// frame is taken from when the file was written, less the frames it spans.
-int64_t wallClockBase(const QString &path, const FrameBuffer &buffer)
-{
-    const int count = buffer.frameCount();
-    const double last = count > 0 ? buffer[count - 1].time : 0;
-    const int64_t written = QFileInfo(path).lastModified().toMSecsSinceEpoch() * 1000;
-    const int64_t span = std::isfinite(last) ? int64_t(std::llround(last * 1000)) : 0;
-    return std::max<int64_t>(0, written - span);
-}
-
-void feedRecordFrames(const FrameBuffer &buffer, int64_t baseUs, FrameTarget &target,
-                      ConversionReport &report)
-{
-    target.startInput(baseUs);
-    LogFrame f;
-    const int count = buffer.frameCount();
-    for (int i = 0; i < count; ++i) {
-        const RecordFrame &r = buffer[i];
-        if (!std::isfinite(r.time) || std::fabs(r.time) > 1e12) {
-            ++report.framesRead;
-            ++report.skippedBadTime;
-            continue;
-        }
-        f.timeUs = baseUs + int64_t(std::llround(r.time * 1000));
-        f.id = uint32_t(r.identifier);
-        f.dlc = r.dlc;
-        f.length = std::min<uint8_t>(r.dlc, 8);
-        std::copy(r.data.begin(), r.data.end(), f.data);
-        target.frame(f);
-    }
-}
-
-Result<> readRecordInput(const QString &path, const ELM327_Info &params, FrameTarget &target,
-                         ConversionReport &report, std::optional<int64_t> &baseUs)
-{
-    FrameBuffer buffer;
-    RecordTrailer trailer;
-    const int32_t code = readRecordFile(path, params, &buffer, trailer);
-    if (code != 0)
-        return Result<>::failure(code == -2 ? QStringLiteral("not a record file of this program")
-                                            : QStringLiteral("not a readable record file"));
-    if (!baseUs)
-        baseUs = wallClockBase(path, buffer);
-    target.setInputComment(trailer.comment);
-    feedRecordFrames(buffer, *baseUs, target, report);
-    return {};
 }
 
 // Why the engine could not read a workbook, in words.
@@ -300,16 +338,38 @@ QString workbookLoadError(int32_t code, const Excel_OutputDB &engine)
 
 Result<> readWorkbookInput(const QString &path, const ELM327_Info &params,
                            SpreadsheetServer *server, FrameTarget &target,
-                           ConversionReport &report, std::optional<int64_t> &baseUs)
+                           RecordTimeLine &timeLine)
 {
     Excel_OutputDB engine;
     const int32_t code = engine.CF_XLS_FileDataLoad(params, server, path);
     if (code != 0)
         return Result<>::failure(workbookLoadError(code, engine));
-    if (!baseUs)
-        baseUs = wallClockBase(path, engine.frames());
-    target.setInputComment(engine.recordComment());
-    feedRecordFrames(engine.frames(), *baseUs, target, report);
+    // Read as the record file it was made from.
+    const FrameBuffer &frames = engine.frames();
+    const int count = frames.frameCount();
+    const double last = count > 0 ? frames[count - 1].time : 0;
+    if (!timeLine.baseUs) {
+        const int64_t written = QFileInfo(path).lastModified().toMSecsSinceEpoch() * 1000;
+        const int64_t span = std::isfinite(last) && std::fabs(last) < 1e12
+                                 ? int64_t(std::llround(last * 1000))
+                                 : 0;
+        timeLine.baseUs = std::max<int64_t>(0, written - span) / 1000 * 1000;
+    }
+    target.start({timeLine.baseUs, engine.recordComment()});
+    LogFrame f;
+    for (int i = 0; i < count; ++i) {
+        const RecordFrame &r = frames[i];
+        if (!std::isfinite(r.time) || std::fabs(r.time) > 1e12) {
+            target.notRead(1, "time not a number");
+            continue;
+        }
+        f.timeUs = *timeLine.baseUs + int64_t(std::llround(r.time * 1000));
+        f.id = uint32_t(r.identifier);
+        f.dlc = r.dlc;
+        f.length = std::min<uint8_t>(r.dlc, 8);
+        std::copy(r.data.begin(), r.data.end(), f.data);
+        target.frame(f);
+    }
     return {};
 }
 
@@ -398,6 +458,113 @@ Result<ConversionReport> convertToWorkbooks(const QStringList &inputs, const QSt
     return report;
 }
 
+// The earliest frame of each input and of all, as a first reading found them.
+struct Earliest
+{
+    std::map<QString, int64_t> perInput;
+    std::optional<int64_t> all;
+};
+
+// One reading of the inputs into the target. Files start at their earliest frames when
+// plan tells them; seen gets the earliest frames this reading met.
+Result<ConversionReport> convertOnce(const QStringList &inputs, const QString &out, LogFormat to,
+                                     const ConversionOptions &options, const ELM327_Info &params,
+                                     bool single, bool allText, const Earliest *plan,
+                                     Earliest &seen)
+{
+    using R = Result<ConversionReport>;
+    ConversionReport report;
+    std::unique_ptr<FrameTarget> target;
+    if (to == LogFormat::Record) {
+        const QFileInfo outInfo(out);
+        const bool intoFile = !outInfo.isDir() && logFormatOfPath(out) == LogFormat::Record;
+        const QString folder = intoFile ? outInfo.absolutePath() : out;
+        if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+            return R::failure(folder + QStringLiteral(": cannot make the output folder"));
+        auto records = std::make_unique<RecordTarget>(
+            report, params, folder, intoFile ? outInfo.completeBaseName() : QString());
+        records->setContinuous(!allText);
+        records->setKeepComments(options.keepComments);
+        target = std::move(records);
+    } else {
+        QString path = out;
+        if (QFileInfo(out).isDir())
+            path = paths::join(out, QFileInfo(inputs.first()).completeBaseName()
+                                        + logFormatExtension(to));
+        report.targetKeepsChannels = to != LogFormat::Csv;
+        auto text = std::make_unique<TextTarget>(report, to, makeLogTextWriter(to));
+        if (plan)
+            text->setEarliest(plan->all);
+        if (const Result<> opened = text->open(path); !opened)
+            return R::failure(opened.error());
+        target = std::move(text);
+    }
+    target->setChannel(options.channel);
+
+    int64_t total = 0;
+    for (const QString &input : inputs)
+        total += QFileInfo(input).size();
+    int64_t before = 0;
+    RecordTimeLine recordTime;
+    WorkbookServer workbooks(options);
+    for (const QString &input : inputs) {
+        target->setInput(input);
+        const LogFormat from = logFormatOfPath(input);
+        const int64_t badBefore = report.badLines;
+        const qsizetype badTextsBefore = report.badLineTexts.size();
+        if (plan && to == LogFormat::Record && allText && plan->perInput.count(input))
+            static_cast<RecordTarget *>(target.get())->setEarliest(plan->perInput.at(input));
+        Result<> read;
+        if (from == LogFormat::Xls) {
+            const Result<SpreadsheetServer *> server = workbooks.get();
+            if (!server) {
+                target->abandon();
+                return R::failure(server.error());
+            }
+            read = readWorkbookInput(input, params, server.value(), *target, recordTime);
+        } else {
+            ReadProgress progress;
+            if (options.progress)
+                progress
+                    = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
+            const Result<LogReadStats> stats
+                = readLogInput(input, params, *target, progress, &recordTime);
+            if (!stats)
+                read = Result<>::failure(stats.error());
+        }
+        if (const std::optional<int64_t> e = target->inputEarliest()) {
+            seen.perInput[input] = *e;
+            if (!seen.all || *e < *seen.all)
+                seen.all = e;
+        }
+        target->endInput();
+        if (read) {
+            ++report.inputs;
+        } else if (single) {
+            target->abandon();
+            return R::failure(read.error());
+        } else {
+            // An input refused as a whole is named once, not by each of its lines.
+            report.badLines = badBefore;
+            report.badLineTexts = report.badLineTexts.mid(0, badTextsBefore);
+            report.skippedInputs << (read.error().startsWith(input)
+                                         ? QFileInfo(input).fileName()
+                                               + read.error().mid(input.size())
+                                         : QFileInfo(input).fileName() + QStringLiteral(": ")
+                                               + read.error());
+        }
+        before += QFileInfo(input).size();
+        if (options.progress && !options.progress(before, total)) {
+            target->abandon();
+            return R::failure(QStringLiteral("stopped; record files finished so far are kept, "
+                                             "a text log is not written"));
+        }
+    }
+    if (const Result<> finished = target->finish(); !finished)
+        return R::failure(finished.error());
+    return report;
+}
+
 } // namespace
 
 QString ConversionReport::skippedText() const
@@ -414,7 +581,7 @@ QString ConversionReport::skippedText() const
     add(skippedError, "error");
     add(skippedExtended, "29-bit or above 7FF");
     add(skippedIdZero, "id 0");
-    add(skippedBadTime, "bad time");
+    add(skippedChannel, "other channel");
     return QStringLiteral("skipped %1 (%2)").arg(skipped()).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -432,7 +599,7 @@ QStringList conversionInputs(const QString &in)
         const LogFormat f = logFormatOfPath(e.fileName());
         if (f == LogFormat::Record)
             records << e.filePath();
-        else if (isTextLogFormat(f))
+        else if (isStreamLogFormat(f))
             texts << e.filePath();
         else if (f == LogFormat::Xls)
             workbooks << e.filePath();
@@ -452,91 +619,43 @@ Result<ConversionReport> convertLogs(const QString &in, const QString &out,
         return R::failure(in + QStringLiteral(": no such file or folder"));
     const QStringList inputs = conversionInputs(in);
     if (inputs.isEmpty())
-        return R::failure(in + QStringLiteral(": no .dat, .log, .asc, .csv or .xls files"));
+        return R::failure(in + QStringLiteral(": no .dat, .log, .asc, .csv, .blf, .trc or .xls "
+                                              "files"));
     for (const QString &input : inputs)
         if (logFormatOfPath(input) == LogFormat::Unknown)
-            return R::failure(input
-                              + QStringLiteral(": unknown kind (.dat, .log, .asc, .csv, .xls)"));
+            return R::failure(input + QStringLiteral(": unknown kind (.dat, .log, .asc, .csv, "
+                                                     ".blf, .trc, .xls, or a log as .gz)"));
+    const bool single = !QFileInfo(in).isDir();
 
     bool allText = true;
     bool anyRecord = false;
     for (const QString &input : inputs) {
-        allText = allText && isTextLogFormat(logFormatOfPath(input));
+        allText = allText && isStreamLogFormat(logFormatOfPath(input));
         anyRecord = anyRecord || logFormatOfPath(input) == LogFormat::Record;
     }
     LogFormat to = options.to;
-    if (to == LogFormat::Unknown)
+    if (to == LogFormat::Unknown && !isGzipPath(out))
         to = logFormatOfPath(out);
-    if (to == LogFormat::Unknown && !anyRecord)
+    if (to == LogFormat::Unknown && !anyRecord && !isGzipPath(out))
         to = LogFormat::Record;
     if (to == LogFormat::Unknown)
-        return R::failure(out + QStringLiteral(": say which format to write (.log, .asc, .csv, .xls)"));
+        return R::failure(out + QStringLiteral(": say which format to write (.dat, .log, .asc, "
+                                               ".csv, .blf, .trc, .xls; .gz is read only)"));
     if (to == LogFormat::Xls)
         return convertToWorkbooks(inputs, out, options, params);
 
-    ConversionReport report;
-    std::unique_ptr<FrameTarget> target;
-    if (to == LogFormat::Record) {
-        if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
-            return R::failure(out + QStringLiteral(": cannot make the output folder"));
-        auto records = std::make_unique<RecordTarget>(report, params, out);
-        records->setContinuous(!allText);
-        records->setKeepComments(options.keepComments);
-        target = std::move(records);
-    } else {
-        QString path = out;
-        if (QFileInfo(out).isDir())
-            path = paths::join(out, QFileInfo(inputs.first()).completeBaseName()
-                                        + logFormatExtension(to));
-        auto text = std::make_unique<TextTarget>(report, makeLogTextWriter(to));
-        if (const Result<> opened = text->open(path); !opened)
-            return R::failure(opened.error());
-        target = std::move(text);
+    Earliest seen;
+    Result<ConversionReport> r
+        = convertOnce(inputs, out, to, options, params, single, allText, nullptr, seen);
+    // Frames earlier than a file's first were held back: read again, starting each file at
+    // its earliest frame, in place of what the first reading wrote. Logs in time order are
+    // read once.
+    if (r && (r.value().notCarried.contains(QLatin1String(kBeforeFileStart))
+              || r.value().notCarried.contains(QLatin1String(kBeforeInputStart)))) {
+        for (const QString &written : r.value().outputs)
+            QFile::remove(written);
+        Earliest again;
+        r = convertOnce(inputs, out, to, options, params, single, allText, &seen, again);
     }
-
-    int64_t total = 0;
-    for (const QString &input : inputs)
-        total += QFileInfo(input).size();
-    int64_t before = 0;
-    std::optional<int64_t> recordBase;
-    WorkbookServer workbooks(options);
-    for (const QString &input : inputs) {
-        target->setInput(input);
-        const LogFormat from = logFormatOfPath(input);
-        Result<> read;
-        if (from == LogFormat::Record) {
-            read = readRecordInput(input, params, *target, report, recordBase);
-        } else if (from == LogFormat::Xls) {
-            const Result<SpreadsheetServer *> server = workbooks.get();
-            if (!server) {
-                target->abandon();
-                return R::failure(server.error());
-            }
-            read = readWorkbookInput(input, params, server.value(), *target, report, recordBase);
-        } else {
-            target->startInput(std::nullopt);
-            ReadProgress progress;
-            if (options.progress)
-                progress
-                    = [&](int64_t done, int64_t) { return options.progress(before + done, total); };
-            const Result<LogReadStats> stats = readLogTextFile(input, from, *target, progress);
-            if (!stats)
-                read = Result<>::failure(stats.error());
-        }
-        target->endInput();
-        if (read)
-            ++report.inputs;
-        else
-            report.skippedInputs << QFileInfo(input).fileName() + QStringLiteral(": ")
-                                        + read.error();
-        before += QFileInfo(input).size();
-        if (options.progress && !options.progress(before, total)) {
-            target->abandon();
-            return R::failure(QStringLiteral("stopped; record files finished so far are kept, "
-                                             "a text log is not written"));
-        }
-    }
-    if (const Result<> finished = target->finish(); !finished)
-        return R::failure(finished.error());
-    return report;
+    return r;
 }

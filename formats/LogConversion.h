@@ -7,8 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QMap>
+
 #include <cstdint>
 #include <functional>
+#include <map>
 
 class ELM327_Info;
 class SpreadsheetServer;
@@ -23,6 +26,7 @@ struct ConversionOptions
     // Record files written carry the comment of the record file or workbook their frames
     // came from, instead of params' t_LogComment.
     bool keepComments = false;
+    int channel = 0;                     // keep only this channel's frames; 0: all
     // Starts the spreadsheet server the first time a workbook (.xls) is read or written;
     // called at most once a conversion. The caller keeps the server and shuts it down.
     std::function<Result<SpreadsheetServer *>()> workbookServer;
@@ -39,7 +43,15 @@ struct ConversionReport
     int64_t skippedError = 0;
     int64_t skippedExtended = 0;   // 29-bit identifiers or above 0x7FF: not in a record file
     int64_t skippedIdZero = 0;     // identifier 0 would end a record file's data
-    int64_t skippedBadTime = 0;    // a record whose time is not a number
+    int64_t skippedChannel = 0;    // another channel than --channel asked for
+    // Frames left out for a reason no help text promises (a time the target cannot hold,
+    // frames a record file holds past an identifier 0, …): by reason. Never a success.
+    QMap<QString, int64_t> notCarried;
+    // Frames read by channel (those whose file names one), and how many were sent rather
+    // than received; for a target that keeps neither.
+    std::map<int, int64_t> channelFrames;
+    int64_t txFrames = 0;
+    bool targetKeepsChannels = false;
     int64_t badLines = 0;
     QStringList badLineTexts;      // "file:line: reason", the first kMaxBadLineTexts
     QStringList skippedInputs;     // inputs that could not be read, with why
@@ -50,16 +62,25 @@ struct ConversionReport
     int64_t skipped() const
     {
         return skippedFd + skippedRemote + skippedError + skippedExtended + skippedIdZero
-               + skippedBadTime;
+               + skippedChannel;
+    }
+    int64_t notCarriedCount() const
+    {
+        int64_t n = 0;
+        for (int64_t v : notCarried)
+            n += v;
+        return n;
     }
     // "skipped 3 (CAN FD 1, remote 2)", or empty when nothing was skipped.
     QString skippedText() const;
 };
 
 // in: a file or a folder. A folder's record files are read in recording order as one
-// time line; its text logs in name order; its workbooks only when it holds neither. out: a
-// file for a text log (an existing folder gets a file named after the input), a folder for
-// record files. Workbooks are written one a record file, named after it: out is the
+// time line; its other logs in name order; its workbooks only when it holds neither. out: a
+// file for a log (an existing folder gets a file named after the input); for record files
+// "NAME.dat" when the frames fit one record file, else NAME-001.dat, NAME-002.dat, … beside
+// it, and a folder when out is one or has no .dat extension. A single input that cannot be
+// read fails the conversion; in a folder it is skipped and named. Workbooks are written one a record file, named after it: out is the
 // workbook's name for a single record file, otherwise a folder. Workbooks are read as the
 // record files they were made from.
 // params gives the record files' identification and comment (t_LogComment).

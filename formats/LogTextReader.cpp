@@ -3,6 +3,7 @@
 #include "AscLog.h"
 #include "CandumpLog.h"
 #include "CsvLog.h"
+#include "TrcLog.h"
 
 #include <QFile>
 
@@ -15,6 +16,7 @@ std::unique_ptr<LogLineParser> makeLogLineParser(LogFormat format)
     case LogFormat::Candump: return std::make_unique<CandumpLineParser>();
     case LogFormat::Asc: return std::make_unique<AscLineParser>();
     case LogFormat::Csv: return std::make_unique<CsvLineParser>();
+    case LogFormat::Trc: return std::make_unique<TrcLineParser>();
     default: return nullptr;
     }
 }
@@ -27,6 +29,10 @@ void LogTextReader::line(std::string_view text)
     const char *reason = "";
     switch (m_parser.parse(text, m_frame, reason)) {
     case LogLineParser::Outcome::Frame:
+        if (!m_started) {
+            m_started = true;
+            m_sink.start({m_parser.startUs(), {}});
+        }
         ++m_stats.frames;
         m_sink.frame(m_frame);
         break;

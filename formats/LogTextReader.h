@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@ public:
     virtual ~LogLineParser() = default;
     // On Bad, reason names what is wrong (a static text).
     virtual Outcome parse(std::string_view line, LogFrame &frame, const char *&reason) = 0;
+    // Where the file starts on the wall clock, once its header has said so.
+    virtual std::optional<int64_t> startUs() const { return std::nullopt; }
 };
 
 // The line parser of a text format; null for a format that is not text.
@@ -46,6 +49,7 @@ private:
     LogSink &m_sink;
     LogReadStats m_stats;
     LogFrame m_frame;
+    bool m_started = false;
     std::string m_pending;
     bool m_overlong = false;
 };

@@ -8,7 +8,18 @@ Result<> TextOutput::open(const QString &path)
         return Result<>::failure(path + QStringLiteral(": ") + m_file.errorString());
     m_buffer.assign(kFlushBytes + 4096, '\0');
     m_used = 0;
+    m_total = 0;
     return {};
+}
+
+void TextOutput::patch(int64_t offset, std::string_view bytes)
+{
+    flush();
+    if (!m_error.isEmpty())
+        return;
+    if (!m_file.seek(offset) || m_file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())
+        || !m_file.seek(m_total))
+        m_error = m_file.errorString();
 }
 
 char *TextOutput::reserve(size_t n)
@@ -40,6 +51,7 @@ void TextOutput::flush()
         return;
     if (m_error.isEmpty() && m_file.write(m_buffer.data(), qint64(m_used)) != qint64(m_used))
         m_error = m_file.errorString();
+    m_total += int64_t(m_used);
     m_used = 0;
 }
 

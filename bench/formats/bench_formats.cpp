@@ -1,5 +1,6 @@
-// Converts 1,000,000 frames: record files → candump .log → record files, and .asc →
-// record files, each the best of three runs, in frames per second.
+// Converts 1,000,000 frames: record files → candump .log → record files, .asc → record
+// files, and record files → Vector .blf (zlib containers) → record files, each the best of
+// three runs, in frames per second.
 #include "ELM327_Info.h"
 #include "FrameBuffer.h"
 #include "LogConversion.h"
@@ -84,10 +85,15 @@ int main(int argc, char *argv[])
     const double ascToDat = framesPerSecond(dir.filePath("all.asc"), dir.filePath("fromasc"));
     const double datToCsv = framesPerSecond(src, dir.filePath("all.csv"));
     const double csvToDat = framesPerSecond(dir.filePath("all.csv"), dir.filePath("fromcsv"));
+    const double datToBlf = framesPerSecond(src, dir.filePath("all.blf"));
+    const double blfToDat = framesPerSecond(dir.filePath("all.blf"), dir.filePath("fromblf"));
     std::printf("%d frames, best of 3: dat->log %.0f, log->dat %.0f, dat->asc %.0f, "
-                "asc->dat %.0f, dat->csv %.0f, csv->dat %.0f frames/s\n",
-                kFrames, datToLog, logToDat, datToAsc, ascToDat, datToCsv, csvToDat);
-    std::printf("RESULT dat_to_log_fps=%.0f log_to_dat_fps=%.0f asc_to_dat_fps=%.0f\n", datToLog,
-                logToDat, ascToDat);
-    return datToLog > 0 && logToDat > 0 && ascToDat > 0 ? 0 : 1;
+                "asc->dat %.0f, dat->csv %.0f, csv->dat %.0f, dat->blf %.0f, blf->dat %.0f "
+                "frames/s\n",
+                kFrames, datToLog, logToDat, datToAsc, ascToDat, datToCsv, csvToDat, datToBlf,
+                blfToDat);
+    std::printf("RESULT dat_to_log_fps=%.0f log_to_dat_fps=%.0f asc_to_dat_fps=%.0f "
+                "blf_to_dat_fps=%.0f dat_to_blf_fps=%.0f\n",
+                datToLog, logToDat, ascToDat, blfToDat, datToBlf);
+    return datToLog > 0 && logToDat > 0 && ascToDat > 0 && blfToDat > 0 && datToBlf > 0 ? 0 : 1;
 }

@@ -335,6 +335,14 @@ TEST_P(CliExit, CodesAndMessages)
     ASSERT_TRUE(writeAll(home.filePath("in.csv"), "time_ms,id,dlc\n0.000,123,1,AB\n"));
     ASSERT_TRUE(writeAll(home.filePath("bad.csv"), "time_ms,id,dlc\n0.000,123,1\n1.0,7FF,0\n"));
     ASSERT_TRUE(writeAll(home.filePath("foreign.dat"), QByteArray(500000, 'x')));
+    ASSERT_TRUE(writeAll(home.filePath("empty.asc"), "date Tue Nov 14 22:13:20 2023\n"));
+    ASSERT_TRUE(writeAll(home.filePath("order.log"),
+                         "(2.0) can0 123#11\n(1.0) can1 124#22 T\n(3.0) can1 125#33\n"));
+    std::vector<RecordFrame> gap = knownFrames(10);
+    gap[4].identifier = 0;
+    ASSERT_TRUE(recordfixture::writeRecord(home.filePath("gap.dat"), gap));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LOG_DATA_DIR "/pycan__test_CanErrorFrameExt.blf"),
+                            home.filePath("e.blf")));
     QStringList args;
     for (const QString &a : row.args)
         args << QString(a).replace(QLatin1Char('@'), home.path());
@@ -369,7 +377,21 @@ INSTANTIATE_TEST_SUITE_P(
         ExitRow{"ConvertBadLine", {"convert", "@/bad.csv", "@/out"}, 1, "bad line bad.csv:2"},
         ExitRow{"Convert", {"convert", "@/in.csv", "@/x.log"}, 0,
                 "convert: inputs=1 read=1 written=1 skipped=0 bad-lines=0"},
-        ExitRow{"InfoForeign", {"info", "@/foreign.dat"}, 1, "check fails"}),
+        ExitRow{"InfoForeign", {"info", "@/foreign.dat"}, 1, "check fails"},
+        ExitRow{"ConvertNoFrame", {"convert", "@/empty.asc", "@/x.log"}, 4,
+                "no frame found where a Vector ASCII log (.asc) was expected; first line "
+                "\"date Tue Nov 14 22:13:20 2023\""},
+        ExitRow{"InfoNoFrame", {"info", "@/empty.asc"}, 4,
+                "no frame found where a Vector ASCII log (.asc) was expected"},
+        ExitRow{"ConvertLeavesOut", {"convert", "@/gap.dat", "@/gap.log"}, 1,
+                "not converted: 5 frames: past an identifier 0"},
+        ExitRow{"ConvertTellsChannels", {"convert", "@/order.log", "@/o.csv"}, 0,
+                "channels: 1=1 2=2 tx=1"},
+        ExitRow{"ConvertOneChannel", {"convert", "@/order.log", "@/c.dat", "--channel", "2"}, 0,
+                "skipped=1 (other channel 1)"},
+        ExitRow{"ConvertIntoDatFile", {"convert", "@/in.csv", "@/back.dat"}, 0, "/back.dat\n"},
+        ExitRow{"InfoBlf", {"info", "@/e.blf"}, 0, "error frames 2"},
+        ExitRow{"ConvertBlf", {"convert", "@/e.blf", "@/e.asc"}, 0, "read=2 written=2"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Ctrl-C ends a recording with its last partial file; excluded identifiers never reach it,

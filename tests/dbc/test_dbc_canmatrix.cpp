@@ -44,6 +44,19 @@ bool misattached(const CanDatabase &db, const DbcMessage &m)
     return false;
 }
 
+// canmatrix reads a message line with bit 30 or 29 set as the identifier without them;
+// here such a line is refused.
+bool refused(const CanDatabase &db, uint32_t id)
+{
+    for (const DbcProblem &p : db.problems()) {
+        unsigned long long raw = 0;
+        if (std::sscanf(p.text.c_str(), "identifier %llu is not a CAN identifier", &raw) == 1
+            && (raw & 0x1FFFFFFF) == id)
+            return true;
+    }
+    return false;
+}
+
 class CanmatrixFile : public testing::TestWithParam<std::string>
 {
 };
@@ -87,11 +100,15 @@ TEST_P(CanmatrixFile, EverySignalAgrees)
         const uint32_t id = f[0].toUInt();
         const bool extended = f[1] == "1";
         const DbcMessage *m = db.message(id, extended);
+        if (!m && refused(db, id))
+            continue;
         ASSERT_NE(m, nullptr) << GetParam() << ": message " << id;
         const QString name = QString::fromUtf8(f[3]);
         if (f[2] == "-") {   // canmatrix cannot decode it either: it reaches beyond the frame
             const DbcSignal *s = m->signal(name.toStdString());
-            ASSERT_NE(s, nullptr);
+            if (!s && misattached(db, *m))
+                continue;
+            ASSERT_NE(s, nullptr) << name.toStdString();
             EXPECT_TRUE(!s->usable || s->bytesNeeded > m->size) << name.toStdString();
             continue;
         }

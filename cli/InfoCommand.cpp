@@ -1,5 +1,6 @@
 #include "CliCommon.h"
 #include "Commands.h"
+#include "DecodeCommand.h"
 
 #include "LogConversion.h"
 #include "LogTextReader.h"
@@ -93,10 +94,14 @@ bool recordInfo(const QString &path, const ELM327_Info &params, StatsSink &stats
 int runInfo(const QStringList &args)
 {
     QCommandLineParser parser;
+    parser.addOption({QStringLiteral("dbc"),
+                      QStringLiteral("A CAN database: names each identifier's message and "
+                                     "compares its mean cycle with GenMsgCycleTime."),
+                      QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("A file or folder."));
     if (const auto exit = parseCommandLine(
             parser, args,
-            QStringLiteral("cankestrova-cli info FILE|DIR\n\n"
+            QStringLiteral("cankestrova-cli info [--dbc FILE] FILE|DIR\n\n"
                            "For record files: whether each passes the record-file check, its "
                            "trailer strings (product, maker, key, comment), frames and times; "
                            "for .log, .asc and .csv files the frames and bad lines. Then, over "
@@ -109,6 +114,10 @@ int runInfo(const QStringList &args)
         printErr(QStringLiteral("cankestrova-cli: no such file or folder: ") + path);
         return ExitFiles;
     }
+    std::optional<CanDatabase> db;
+    if (parser.isSet(QStringLiteral("dbc"))
+        && !(db = loadDatabase(parser.value(QStringLiteral("dbc")))))
+        return ExitFiles;
     StatsSink stats;
     bool allPass = true;
     const QStringList inputs = conversionInputs(path);
@@ -147,6 +156,13 @@ int runInfo(const QStringList &args)
                      .arg(idText(id))
                      .arg(s.count)
                      .arg(cycle));
+    }
+    if (db) {
+        std::vector<SeenId> seen;
+        for (const auto &[id, s] : stats.ids)
+            seen.push_back({uint32_t(id), (id >> 32) != 0, s.count,
+                            s.count > 1 ? (s.last - s.first) / double(s.count - 1) : 0.0});
+        allPass = printDatabaseCycles(*db, seen, session.params.t_MsgLateColor_Ratio) && allPass;
     }
     return allPass ? ExitOk : ExitIncomplete;
 }

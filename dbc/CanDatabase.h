@@ -123,3 +123,14 @@ private:
         return a;
     }
 };
+
+// Whether a measured mean cycle differs from the database's cycle time by as much as a
+// cycle-time jump in the live view: the ratio cycle / mean in percent outside
+// (100 − ratioPercent, 100 + ratioPercent). False without a cycle time or a mean.
+inline bool cycleDiffers(int32_t cycleTimeMs, double meanMs, int32_t ratioPercent)
+{
+    if (cycleTimeMs <= 0 || !(meanMs > 0))
+        return false;
+    const double x = double(cycleTimeMs) / meanMs * 100.0;
+    return !(100.0 - ratioPercent < x && x < 100.0 + ratioPercent);
+}

@@ -47,7 +47,7 @@ void DatabaseChoice::restore()
     const QString remembered = databasesetting::load();
     if (remembered.isEmpty())
         return;
-    if (!open(remembered))
+    if (!open(remembered, false))
         databasesetting::save(QString());
 }
 
@@ -69,7 +69,7 @@ void DatabaseChoice::chooseFile()
         databasesetting::save(m_path);
 }
 
-bool DatabaseChoice::open(const QString &path)
+bool DatabaseChoice::open(const QString &path, bool tellProblems)
 {
     Result<CanDatabase> read = DbcReader::readFile(path);
     if (!read) {
@@ -80,7 +80,7 @@ bool DatabaseChoice::open(const QString &path)
     m_database = std::make_unique<CanDatabase>(std::move(read.value()));
     m_path = QFileInfo(path).absoluteFilePath();
     const CanDatabase &db = *m_database;
-    if (db.problemCount() > 0) {
+    if (tellProblems && db.problemCount() > 0) {
         QString text = QStringLiteral("%1 の %2 行は読み込めませんでした。残りは使用します。\r\n")
                            .arg(QFileInfo(path).fileName())
                            .arg(db.problemCount());

@@ -26,10 +26,10 @@ public:
     QString path() const { return m_path; }
 
     // The database remembered from the last session, if any; one that cannot be read any
-    // more is reported and forgotten.
+    // more is reported and forgotten. Its unusable lines were shown when it was chosen.
     void restore();
-    // Reads path; remembered when it loads. What could not be read is shown.
-    bool open(const QString &path);
+    // Reads path; with tellProblems, the lines that could not be used are shown.
+    bool open(const QString &path, bool tellProblems = true);
     void release();
     // Off during a run: a dialog would stop the run's loop until it closes.
     void setEnabled(bool on);

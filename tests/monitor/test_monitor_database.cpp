@@ -67,7 +67,8 @@ TEST_P(CycleStray, SteadyCycleAgainstGenMsgCycleTime)
         rig.frame(0x200, 8, t += GetParam().cycleMs, kBytes);
         rig.tick(GetParam().cycleMs);
     }
-    EXPECT_EQ(rig.timeRange(0x200) != nullptr, GetParam().marked) << rig.lineOf(0x200).toStdString();
+    EXPECT_EQ(rig.timeRange(0x200) != nullptr, GetParam().marked)
+        << rig.lineOf(0x200).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Band, CycleStray,

@@ -86,7 +86,8 @@ TEST_F(SignalRun, SignalsAppearChangeColourAndSwitchPages)
     ASSERT_NE(w->databaseChoice()->database(), nullptr);
     // The one line of the file that cannot be used is told, with its number.
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("26 行目"))) << messages.texts().join('|').toStdString();
+    EXPECT_TRUE(messages.messages[0].text.contains(QStringLiteral("26 行目")))
+        << messages.texts().join('|').toStdString();
     messages.messages.clear();
     EXPECT_EQ(databasesetting::load(), jp);
     w->device.t_DataChangeColorTime = 300;   // a short fade, so a quiet signal is black again
@@ -160,7 +161,8 @@ TEST_F(SignalRun, SignalsAppearChangeColourAndSwitchPages)
     ASSERT_TRUE(bringUp(rectest::Vendor::Canusb, port));
     EXPECT_EQ(w->databaseChoice()->database(), nullptr);
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("CANデータベースを読み込めません。")));
+    EXPECT_TRUE(
+        messages.messages[0].text.startsWith(QStringLiteral("CANデータベースを読み込めません。")));
     EXPECT_TRUE(databasesetting::load().isEmpty());
 }
 

@@ -4,6 +4,7 @@
 #include "DatabaseChoice.h"
 #include "SignalPane.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTextBlock>
@@ -35,6 +36,8 @@ void Form1::buildSignalPane(QSplitter *splitter, QMenu *tools)
     connect(m_database, &DatabaseChoice::changed, this, [this] {
         m_signalWatch.setDatabase(m_database->database());
         m_signalPane->setVisible(m_database->database() != nullptr);
+        m_signalPane->setDatabaseInfo(QFileInfo(m_database->path()).fileName(),
+                                      m_database->database());
         showSignals();
     });
     // The pane follows the line the cursor is on: its first three characters are the

@@ -44,7 +44,32 @@ SignalPane::SignalPane(QWidget *parent) : QWidget(parent)
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_title);
     layout->addWidget(m_tree, 1);
+    m_info = new QLabel(this);
+    m_info->setObjectName(QStringLiteral("SignalPane_Database"));
+    m_info->setWordWrap(true);
+    layout->addWidget(m_info);
     m_title->setText(QStringLiteral("表の行を選ぶと、その信号を表示します"));
+}
+
+void SignalPane::setDatabaseInfo(const QString &fileName, const CanDatabase *db)
+{
+    if (!db) {
+        m_info->clear();
+        return;
+    }
+    const int standard = db->standardCount();
+    const int extended = int(db->messages().size()) - standard;
+    QString text = QStringLiteral("%1（%2）: メッセージ %3")
+                       .arg(fileName, db->formatText())
+                       .arg(standard);
+    if (extended > 0)
+        text += QStringLiteral("、29ビット %1（このバスでは使用しません）").arg(extended);
+    m_info->setText(text);
+}
+
+QString SignalPane::databaseInfo() const
+{
+    return m_info->text();
 }
 
 QString SignalPane::titleText() const

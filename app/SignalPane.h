@@ -21,6 +21,11 @@ public:
     // (0x00BBGGRR) and fade time, enabled as the table's.
     void showWatch(const SignalWatch &watch, bool colourOn, int32_t colour, int32_t fadeTime);
 
+    // Below the signals: the database's file, its text format and its messages, with the
+    // 29-bit ones, which are not on this bus.
+    void setDatabaseInfo(const QString &fileName, const CanDatabase *db);
+    QString databaseInfo() const;
+
     // "1A0  BODY_STATUS" and the cycle time, or a hint when nothing is chosen.
     QString titleText() const;
     QTreeWidget *tree() const { return m_tree; }
@@ -28,5 +33,6 @@ public:
 private:
     QLabel *m_title;
     QTreeWidget *m_tree;
+    QLabel *m_info;
     const DbcMessage *m_shown = nullptr;
 };

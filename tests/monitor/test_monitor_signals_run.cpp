@@ -90,6 +90,8 @@ TEST_F(SignalRun, SignalsAppearChangeColourAndSwitchPages)
         << messages.texts().join('|').toStdString();
     messages.messages.clear();
     EXPECT_EQ(databasesetting::load(), jp);
+    EXPECT_EQ(w->signalPane()->databaseInfo(),
+              QStringLiteral("jp_body_cp932.dbc（CP932, CRLF）: メッセージ 2"));
     w->device.t_DataChangeColorTime = 300;   // a short fade, so a quiet signal is black again
 
     QString bodyLine;

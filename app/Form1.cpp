@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "DatabaseChoice.h"
 #include "Form2.h"
 #include "FormCommonSetting.h"
 #include "FormFileChanger.h"
@@ -24,6 +25,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QTextEdit>
+#include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -179,7 +181,9 @@ void Form1::buildWindow()
     RTB_MainView_Back = new QTextEdit(central);
     RTB_MainView_Back->setObjectName(QStringLiteral("RTB_MainView_Back"));
     RTB_MainView_Back->setVisible(false);
-    root->addWidget(RTB_MainView, 1);
+    m_viewSplitter = new QSplitter(Qt::Horizontal, central);
+    m_viewSplitter->addWidget(RTB_MainView);
+    root->addWidget(m_viewSplitter, 1);
 
     auto *bottom = new QHBoxLayout;
     Bt_SaveFile = new QToolButton(central);
@@ -215,6 +219,7 @@ void Form1::buildMenus()
     menu_common_setting = action(tools, "menu_common_setting", "共通設定(&S)");
     menu_opt_function1 = action(tools, "menu_opt_function1", "拡張機能１(&E)");
     menu_opt_log1 = action(tools, "menu_opt_log1", "保存機能(&W)");
+    buildSignalPane(m_viewSplitter, tools);
     QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("menu_help"));
     menu_help_version = action(help, "menu_help_version", "バージョン情報(&A)");
@@ -307,6 +312,7 @@ void Form1::lockWindow()
     for (QAction *a : {menu_opt_function1, menu_common_setting, menu_opt_log1,
                        menu_help_version, menu_file_close, menu_file_changer})
         a->setEnabled(false);
+    m_database->setEnabled(false);
     Cmb_Serect_Device->setEnabled(false);
     Bt_OpenPlayFile->setEnabled(false);
     Bt_SaveFile->setEnabled(false);
@@ -331,6 +337,7 @@ void Form1::unlockWindow()
     for (QAction *a : {menu_opt_function1, menu_common_setting, menu_opt_log1,
                        menu_help_version, menu_file_close, menu_file_changer})
         a->setEnabled(true);
+    m_database->setEnabled(true);
     Cmb_Serect_Device->setEnabled(true);
     Bt_SaveFile->setEnabled(true);
     Bt_ViewClear->setEnabled(true);

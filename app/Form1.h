@@ -13,6 +13,7 @@
 #include "LiveMonitor.h"
 #include "MonitorView.h"
 #include "RunHost.h"
+#include "SignalWatch.h"
 
 #include <QMainWindow>
 
@@ -32,7 +33,9 @@ class QMenu;
 class QTextEdit;
 class QTimer;
 class QToolButton;
+class DatabaseChoice;
 class Form2;
+class SignalPane;
 class FormHelp;
 class FormVersion;
 
@@ -93,6 +96,9 @@ public:
     double recordElapsedMs() const;
 
     QTextEdit *mainView() const { return RTB_MainView; }
+    // The CAN database of the live view and its signal pane (Form1_Monitor.cpp).
+    DatabaseChoice *databaseChoice() const { return m_database; }
+    SignalPane *signalPane() const { return m_signalPane; }
 
     // The text view's date stamp, e.g. "2026年12月07日(月) 04:05 ".
     static QString dateStampText(const QDateTime &time);
@@ -169,6 +175,12 @@ private:
     MonitorView *RTB_MainView = nullptr;
     QTextEdit *RTB_MainView_Back = nullptr;
     std::unique_ptr<LiveMonitor> m_monitor;   // made at the first tick
+    void buildSignalPane(class QSplitter *splitter, QMenu *tools);
+    void showSignals();
+    DatabaseChoice *m_database = nullptr;
+    SignalPane *m_signalPane = nullptr;
+    SignalWatch m_signalWatch;
+    class QSplitter *m_viewSplitter = nullptr;
     std::array<QLineEdit *, 2> TB_Status{};
     QLineEdit *TB_Comment = nullptr;
     QLineEdit *TB_Protocol = nullptr;

@@ -1,6 +1,8 @@
 // Start-up and shutdown of the main window.
 #include "Form1.h"
 
+#include "DatabaseChoice.h"
+
 #include "Common_Function.h"
 #include "DeviceSearch.h"
 #include "Form2.h"
@@ -126,6 +128,7 @@ bool Form1::Form_Load()
     TB_Comment->setText(device.t_LogComment);
     CanPlay.get_PlayFilePath_StartUp_Main(device);
     ShowPlayTarget(0);
+    m_database->restore();
 
     // 14. Ready.
     setWindowTitle(device.Application_title);

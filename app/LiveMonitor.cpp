@@ -1,6 +1,7 @@
 #include "LiveMonitor.h"
 
 #include "CAN_PlayDB.h"
+#include "CanDatabase.h"
 #include "CAN_ReadDB.h"
 #include "CAN_ViewDB.h"
 #include "ELM327_Info.h"
@@ -81,6 +82,13 @@ public:
         m_size += n;
         return n;
     }
+    // At most max characters of s, and never beyond the line's room.
+    void text(const QString &s, int max)
+    {
+        const int n = std::min<int>({int(s.size()), max, int(std::size(m_buf)) - 2 - m_size});
+        for (int i = 0; i < n; ++i)
+            m_buf[m_size++] = s[i].unicode();
+    }
     QStringView text() const { return QStringView(m_buf, m_size); }
 
 private:
@@ -119,6 +127,42 @@ QString LiveMonitor::timeText(Currency t)
 {
     char16_t buf[kTimeTextMax];
     return QString(reinterpret_cast<const QChar *>(buf), timeText(t, buf));
+}
+
+void LiveMonitor::setDatabase(const CanDatabase *db)
+{
+    if (db == m_db)
+        return;
+    m_db = db;
+    m_names.assign(db ? kIds : 0, QString());
+    m_cycleTimes.assign(db ? kIds : 0, 0);
+    m_cycleSamples.fill(0);
+    if (!db)
+        return;
+    for (const DbcMessage &m : db->messages()) {
+        if (m.extended || m.id < 1 || m.id >= uint32_t(kIds))
+            continue;
+        m_names[m.id] = QString::fromStdString(m.name);
+        m_cycleTimes[m.id] = m.cycleTimeMs;
+    }
+}
+
+bool LiveMonitor::cycleStrays(int16_t id, Currency d)
+{
+    const size_t i = size_t(id);
+    if (!m_db || m_cycleTimes[i] <= 0)
+        return false;
+    const Currency stamp = m_rx.CAN11_ReceivedTime(id);
+    if (stamp != m_lastStamp[i]) {   // a frame arrived since the last tick
+        m_lastStamp[i] = stamp;
+        // A mean over about the last eight cycles seen, so that a cycle that changes shows.
+        const double ms = d.toDouble();
+        m_meanCycle[i] = m_cycleSamples[i] == 0 ? ms : m_meanCycle[i] + (ms - m_meanCycle[i]) / 8;
+        m_cycleSamples[i] = std::min(m_cycleSamples[i] + 1, 1000);
+    }
+    constexpr int kSamplesBeforeJudging = 4;
+    return m_cycleSamples[i] >= kSamplesBeforeJudging
+           && cycleDiffers(m_cycleTimes[i], m_meanCycle[i], m_device.t_MsgLateColor_Ratio);
 }
 
 void LiveMonitor::collectMarkers()
@@ -182,7 +226,10 @@ void LiveMonitor::tick()
     writeModeTexts();
 
     for (int id = 1; id <= kLastId; ++id) {
+        const bool wasListed = m_listed[size_t(id)];
         m_listed[size_t(id)] = m_rx.CAN11_Received(int16_t(id)) == 1;
+        if (!wasListed)   // a new run, or the identifier's first frame
+            m_cycleSamples[size_t(id)] = 0;
         if (m_listed[size_t(id)])
             appendLine(int16_t(id), now);
         if (id % 100 == 0)
@@ -326,6 +373,10 @@ void LiveMonitor::appendLine(int16_t id, double now)
     }
 
     appendTimeColumn(id, line);
+    if (m_db && !m_names[i].isEmpty()) {
+        line.ascii("  ");
+        line.text(m_names[i], kNameMax);
+    }
     line.ascii("\r\n");
     m_builder.Append(line.text());
 }
@@ -363,7 +414,11 @@ void LiveMonitor::appendTimeColumn(int16_t id, TableLineWriter &line)
         const double x = m_rx.CAN11_ReceivedTime_Delta(id).toDouble() / d.toDouble() * 100.0;
         const double ratio = m_device.t_MsgLateColor_Ratio;
         shown = line.time(d);
-        if (100.0 - ratio < x && x < 100.0 + ratio) {
+        if (cycleStrays(id, d)) {
+            // Held at full colour while the mean stays off the database's cycle time.
+            m_view.ViewColorlength_dt_timerCounter(id, m_device.t_MsgLateColor_Time);
+            record();
+        } else if (100.0 - ratio < x && x < 100.0 + ratio) {
             if (counter > 0) {
                 m_view.ViewColorlength_dt_timerCounter(id, counter - kInterval);
                 record();

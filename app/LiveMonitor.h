@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class CanDatabase;
 class CAN_PlayDB;
 class CAN_ReadDB;
 class CAN_ViewDB;
@@ -63,6 +64,13 @@ public:
     // One tick of the monitor timer. A call made while a tick is pumping messages is
     // ignored (the timer is off then, but a handler may have switched it back on).
     void tick();
+
+    // With a database, each line of an identifier it knows ends in the message's name,
+    // and a message whose mean cycle strays from its GenMsgCycleTime as far as a cycle
+    // jump would has its cycle time coloured as a jump. Null: the plain table.
+    void setDatabase(const CanDatabase *db);
+    // A name longer than this is cut, so every line stays one line of the table.
+    static constexpr int kNameMax = 64;
 
     // The millisecond clock; vx_timeGetTime unless a test sets another.
     void setClock(std::function<double()> clock) { m_clock = std::move(clock); }
@@ -128,4 +136,14 @@ private:
     std::array<bool, 8> m_markerPlaced{};
     FadeMemo m_dataFade;
     FadeMemo m_lateFade;
+
+    // The database's names by identifier, and each listed identifier's mean cycle: a
+    // running mean over the cycle times seen at ticks where a new frame had arrived.
+    bool cycleStrays(int16_t id, Currency d);
+    const CanDatabase *m_db = nullptr;
+    std::vector<QString> m_names;
+    std::vector<int32_t> m_cycleTimes;
+    std::array<double, kIds> m_meanCycle{};
+    std::array<int32_t, kIds> m_cycleSamples{};
+    std::array<Currency, kIds> m_lastStamp{};
 };

@@ -11,5 +11,6 @@ int runRecord(const QStringList &args);
 int runPlay(const QStringList &args);
 int runConvert(const QStringList &args);
 int runInfo(const QStringList &args);
+int runDecode(const QStringList &args);
 
 } // namespace cli

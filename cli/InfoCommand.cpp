@@ -1,5 +1,6 @@
 #include "CliCommon.h"
 #include "Commands.h"
+#include "DecodeCommand.h"
 
 #include "LogConversion.h"
 #include "LogInput.h"
@@ -121,10 +122,14 @@ bool recordInfo(const QString &path, const ELM327_Info &params, StatsSink &stats
 int runInfo(const QStringList &args)
 {
     QCommandLineParser parser;
+    parser.addOption({QStringLiteral("dbc"),
+                      QStringLiteral("A CAN database: names each identifier's message and "
+                                     "compares its mean cycle with GenMsgCycleTime."),
+                      QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("A file or folder."));
     if (const auto exit = parseCommandLine(
             parser, args,
-            QStringLiteral("cankestrova-cli info FILE|DIR\n\n"
+            QStringLiteral("cankestrova-cli info [--dbc FILE] FILE|DIR\n\n"
                            "For record files: whether each passes the record-file check, its "
                            "trailer strings (product, maker, key, comment), frames and times; "
                            "for .log, .asc, .csv, .blf and .trc files (also as .gz) the frames, "
@@ -140,6 +145,10 @@ int runInfo(const QStringList &args)
         printErr(QStringLiteral("cankestrova-cli: no such file or folder: ") + path);
         return ExitFiles;
     }
+    std::optional<CanDatabase> db;
+    if (parser.isSet(QStringLiteral("dbc"))
+        && !(db = loadDatabase(parser.value(QStringLiteral("dbc")))))
+        return ExitFiles;
     StatsSink stats;
     bool allPass = true;
     bool unreadable = false;
@@ -189,6 +198,13 @@ int runInfo(const QStringList &args)
                      .arg(idText(id))
                      .arg(s.count)
                      .arg(cycle));
+    }
+    if (db) {
+        std::vector<SeenId> seen;
+        for (const auto &[id, s] : stats.ids)
+            seen.push_back({uint32_t(id), (id >> 32) != 0, s.count,
+                            s.count > 1 ? (s.last - s.first) / double(s.count - 1) : 0.0});
+        allPass = printDatabaseCycles(*db, seen, session.params.t_MsgLateColor_Ratio) && allPass;
     }
     if (unreadable)
         return ExitFiles;

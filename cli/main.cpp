@@ -15,6 +15,7 @@ const char kUsage[] =
     "  play FILE|DIR      send a record file or folder with its recorded timing\n"
     "  convert IN OUT     convert between .dat, .log (candump), .asc (Vector), .csv, .xls\n"
     "  info FILE|DIR      frames, times, identifiers and check of record files and logs\n"
+    "  decode --dbc F IN  the signals of record files and logs, by a CAN database, as CSV\n"
     "\n"
     "cankestrova-cli COMMAND --help describes each command and the exit codes.";
 
@@ -45,6 +46,8 @@ int main(int argc, char *argv[])
         return cli::runConvert(args);
     if (command == QLatin1String("info"))
         return cli::runInfo(args);
+    if (command == QLatin1String("decode"))
+        return cli::runDecode(args);
     cli::printErr(QStringLiteral("cankestrova-cli: unknown command ") + command
                   + QStringLiteral("; see cankestrova-cli --help"));
     return cli::ExitUsage;

@@ -10,7 +10,7 @@ root=$(pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(record config notebook driver_config bus_lines log_formats workbook blf trc)
+[ ${#targets[@]} -gt 0 ] || targets=(record config notebook driver_config bus_lines log_formats workbook blf trc dbc)
 cc=${CC:-clang-14}
 cxx=${CXX:-clang++-14}
 launcher=()

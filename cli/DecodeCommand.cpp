@@ -41,8 +41,8 @@ public:
         m_buffer.append(signalcsv::kHeader);
     }
 
-    // Rows count from where the input starts: the first file's start where it tells
-    // one (a record file, an ASC or BLF header), else its first frame.
+    // Times as the input holds them: from its start where the first file tells one (a
+    // record file, an ASC, BLF or TRC header), else as they stand (a candump log's clock).
     void start(const LogInputStart &s) override
     {
         if (!m_originUs && s.originUs)
@@ -50,8 +50,6 @@ public:
     }
     void frame(const LogFrame &f) override
     {
-        if (!m_originUs)
-            m_originUs = f.timeUs;
         ++frames;
         if (f.remote || f.error) {
             ++skipped;
@@ -67,7 +65,7 @@ public:
         const int n = signaldecoder::decode(*m, std::span(f.data, length), m_decoded.data());
         ++decoded;
         signalCount += n;
-        signalcsv::appendRows(m_buffer, f.timeUs - *m_originUs, *m, m_decoded.data(), n);
+        signalcsv::appendRows(m_buffer, f.timeUs - m_originUs.value_or(0), *m, m_decoded.data(), n);
         if (m_buffer.size() >= kFlushBytes)
             flush();
     }

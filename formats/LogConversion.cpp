@@ -8,7 +8,6 @@
 #include "RecordFiles.h"
 #include "RecordFormat.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -210,17 +209,6 @@ private:
     QString m_lastSequenceNumber;
     QString m_failure;
 };
-
-// Record files of one recording sort by hour stamp and number (…-999 before …-1000).
-bool recordNameLess(const QString &a, const QString &b)
-{
-    static const QCollator collator = [] {
-        QCollator c;
-        c.setNumericMode(true);
-        return c;
-    }();
-    return collator.compare(a, b) < 0;
-}
 
 // A record file knows times from the recording's start only; the wall clock of its first
 // frame is taken from when the file was written, less the frames it spans.
@@ -440,7 +428,10 @@ QStringList conversionInputs(const QString &in)
     // Workbooks beside record files are mostly made from them: the record files win.
     if (records.isEmpty() && texts.isEmpty())
         records = workbooks;
-    std::sort(records.begin(), records.end(), recordNameLess);
+    // Record files of one recording go by hour stamp and number (…-999 before …-1000).
+    std::sort(records.begin(), records.end(), [](const QString &a, const QString &b) {
+        return recordFileNameLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+    });
     return records + texts;
 }
 

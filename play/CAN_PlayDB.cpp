@@ -3,9 +3,7 @@
 
 #include "CAN_PlayDB_Multi.h"
 #include "CAN_PlayDB_Multi_MM.h"
-#include "CanusbPlayDevice.h"
 #include "ELM327_Info.h"
-#include "InterfaceCanPlayDevice.h"
 #include "PlayRun.h"
 #include "RunHost.h"
 
@@ -67,20 +65,13 @@ void CAN_PlayDB::FilePlayMain(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx
 void CAN_PlayDB::FilePlay_CANUSB(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
                                  CANUSB &CAN_u, CAN_DB &CAN_d)
 {
-    CanusbPlayDevice device(params, CAN_u, CAN_d);
-    play(host, params, rx, device);
+    playThroughCanusb(host, params, rx, CAN_u, CAN_d, *this, m_files);
 }
 
 void CAN_PlayDB::FilePlay_InterfaceCAN(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
                                        InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d)
 {
-    InterfaceCanPlayDevice device(params, IfCan_u, IfCan_d);
-    play(host, params, rx, device);
-}
-
-void CAN_PlayDB::play(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device)
-{
-    PlayRun(host, params, rx, device, *this, m_files).run();
+    playThroughInterface(host, params, rx, IfCan_u, IfCan_d, *this, m_files);
 }
 
 void CAN_PlayDB::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params)

@@ -87,7 +87,6 @@ public:
 private:
     friend class PlayRun;
 
-    void play(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, class PlayDevice &device);
     PlayVariant *multiEngine();
     PlayVariant *memoryEngine();
 

@@ -2,32 +2,21 @@
 #include "CAN_PlayDB_Multi.h"
 
 #include "CAN_PlayDB.h"
-#include "CanusbPlayDevice.h"
-#include "InterfaceCanPlayDevice.h"
 #include "PlayRun.h"
 
 void CAN_PlayDB_Multi::FilePlay_CANUSB(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
                                        CANUSB &CAN_u, CAN_DB &CAN_d, CAN_PlayDB &caller)
 {
-    CanusbPlayDevice device(params, CAN_u, CAN_d);
-    play(host, params, rx, device, caller);
+    SkipTime_Offset = playThroughCanusb(host, params, rx, CAN_u, CAN_d, caller, m_source);
+    PlayDAT_StartIndex = m_source.lastStartIndex();
 }
 
 void CAN_PlayDB_Multi::FilePlay_InterfaceCAN(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
                                              InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d,
                                              CAN_PlayDB &caller)
 {
-    InterfaceCanPlayDevice device(params, IfCan_u, IfCan_d);
-    play(host, params, rx, device, caller);
-}
-
-void CAN_PlayDB_Multi::play(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
-                            PlayDevice &device, CAN_PlayDB &caller)
-{
-    PlayRun run(host, params, rx, device, caller, m_source);
-    run.run();
+    SkipTime_Offset = playThroughInterface(host, params, rx, IfCan_u, IfCan_d, caller, m_source);
     PlayDAT_StartIndex = m_source.lastStartIndex();
-    SkipTime_Offset = run.skipOffset();
 }
 
 void CAN_PlayDB_Multi::FolderPlayMode_PreLoadFile(RunHost &host, ELM327_Info &params,

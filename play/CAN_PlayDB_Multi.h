@@ -43,8 +43,6 @@ public:
                             PlayDevice &device);
 
 private:
-    void play(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device,
-              CAN_PlayDB &caller);
 
     KeptFileSource m_source;
 };

@@ -38,8 +38,6 @@ public:
     double SkipTime_Offset = 0;
 
 private:
-    void play(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device,
-              CAN_PlayDB &caller);
 
     MemorySource m_source;
 };

@@ -2,8 +2,10 @@
 
 #include "CAN_PlayDB.h"
 #include "CAN_ReadDB.h"
+#include "CanusbPlayDevice.h"
 #include "Currency.h"
 #include "ELM327_Info.h"
+#include "InterfaceCanPlayDevice.h"
 #include "MessageBox.h"
 #include "MessagePump.h"
 #include "PlayDevice.h"
@@ -25,6 +27,25 @@ PlayEngine playEngineFor(const ELM327_Info &params, int32_t targetKind)
     if (params.t_SkipTimeON == 1 || IsPlayExclusionEnabled(params) == 1)
         return PlayEngine::Kept;
     return PlayEngine::Plain;
+}
+
+double playThroughCanusb(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, CANUSB &CAN_u,
+                         CAN_DB &CAN_d, CAN_PlayDB &play, FrameSource &source)
+{
+    CanusbPlayDevice device(params, CAN_u, CAN_d);
+    PlayRun run(host, params, rx, device, play, source);
+    run.run();
+    return run.skipOffset();
+}
+
+double playThroughInterface(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                            InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d, CAN_PlayDB &play,
+                            FrameSource &source)
+{
+    InterfaceCanPlayDevice device(params, IfCan_u, IfCan_d);
+    PlayRun run(host, params, rx, device, play, source);
+    run.run();
+    return run.skipOffset();
 }
 
 PlayRun::PlayRun(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, PlayDevice &device,

@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <optional>
 
+class CAN_DB;
+class CAN_DB_Interface;
 class CAN_PlayDB;
 class CAN_ReadDB;
+class CANUSB;
 class ELM327_Info;
+class InterfaceCAN;
 class PlayDevice;
 class RunHost;
 
@@ -17,6 +21,15 @@ class RunHost;
 // one choice the window, its preload timer and the command line all follow.
 enum class PlayEngine { None, Plain, Kept, Memory };
 PlayEngine playEngineFor(const ELM327_Info &params, int32_t targetKind);
+
+// A whole run of `source` through the CANUSB adapter, or the Interface CAN board, that the
+// settings choose. Returns what skips of long gaps had added to the cycle's playing time
+// when the run ended.
+double playThroughCanusb(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx, CANUSB &CAN_u,
+                         CAN_DB &CAN_d, CAN_PlayDB &play, FrameSource &source);
+double playThroughInterface(RunHost &host, ELM327_Info &params, CAN_ReadDB &rx,
+                            InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d, CAN_PlayDB &play,
+                            FrameSource &source);
 
 // One playback run: the device opened, the source loaded, the bus checked, then one loop
 // that takes the source's next frame as a value, waits until the pacer says it is due,

@@ -59,27 +59,23 @@ uint64_t PlaySender::driverDueUs(double atMs)
 
 PlaySender::Result PlaySender::put(int32_t index, double dueMs)
 {
-    if (!m_timed) {
-        switch (m_device.send()) {
-        case PlayDevice::SendResult::Sent:
-        case PlayDevice::SendResult::Untimed:
-            left(m_device.message(), m_pacer.now());
-            return Result::Done;
-        case PlayDevice::SendResult::Refused:
-            ++m_refused;
-            return Result::Done;
-        case PlayDevice::SendResult::Busy:
-            return Result::Busy;
-        case PlayDevice::SendResult::Lost:
-            return Result::Lost;
-        }
-        return Result::Lost;
-    }
     // Frames leave in the order handed over: none is due before the one before it.
     const double at = std::max(dueMs, m_handOff.lastDueMs());
-    switch (m_device.sendAt(driverDueUs(at))) {
+    const bool timed = m_timed;
+    switch (timed ? m_device.sendAt(driverDueUs(at)) : m_device.send()) {
+    case PlayDevice::SendResult::Untimed:
+        if (timed) {
+            // What was handed over still leaves at its time; later frames are sent by the
+            // run, each when it is due.
+            m_timed = false;
+            return Result::Untimed;
+        }
+        [[fallthrough]];
     case PlayDevice::SendResult::Sent:
-        m_handOff.add(index, m_device.message(), at);
+        if (timed)
+            m_handOff.add(index, m_device.message(), at);
+        else
+            left(m_device.message(), m_pacer.now());
         return Result::Done;
     case PlayDevice::SendResult::Refused:
         ++m_refused;
@@ -88,10 +84,6 @@ PlaySender::Result PlaySender::put(int32_t index, double dueMs)
         return Result::Busy;
     case PlayDevice::SendResult::Lost:
         return Result::Lost;
-    case PlayDevice::SendResult::Untimed:
-        // What was handed over still leaves at its time; later frames are sent by the run.
-        m_timed = false;
-        return Result::Untimed;
     }
     return Result::Lost;
 }

@@ -14,14 +14,13 @@ using namespace playtest;
 
 namespace {
 
-// A clock that moves only when the run rests (or the test says so).
-struct FakeTime
+// A pacer on a clock that moves only when the run rests (or the test says so).
+struct PacerRig
 {
+    explicit PacerRig(double t0 = 0) { pacer.start(t0); }
     double ms = 1000;
-    PlayPacer pacer(PlayRunState &state)
-    {
-        return PlayPacer(state, PlayClock([this] { return ms; }), [this](double rest) { ms += rest; });
-    }
+    PlayRunState state;
+    PlayPacer pacer{state, PlayClock([this] { return ms; }), [this](double rest) { ms += rest; }};
 };
 
 struct DueRow
@@ -41,10 +40,9 @@ class PacerDue : public ::testing::TestWithParam<DueRow>
 TEST_P(PacerDue, FollowsTheTimingRule)
 {
     const DueRow &row = GetParam();
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
-    pacer.start(100);
+    PacerRig time(100);
+    PlayRunState &state = time.state;
+    PlayPacer &pacer = time.pacer;
     time.ms += row.elapsedMs;
     pacer.readClock();
     state.Pause_ON_Flag = row.pauseFlag;
@@ -67,10 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
 // up to a millisecond. The sleeps must not be counted into the pauses.
 TEST(PacerPause, FiftyPausesShiftTheScheduleByTheirOwnLength)
 {
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
-    pacer.start(0);
+    PacerRig time;
+    PlayRunState &state = time.state;
+    PlayPacer &pacer = time.pacer;
     double clicked = 0;
     for (int i = 0; i < 50; ++i) {
         pacer.waitingPass();
@@ -98,10 +95,9 @@ TEST(PacerPause, FiftyPausesShiftTheScheduleByTheirOwnLength)
 
 TEST(PacerPause, APauseSetWithoutItsClickBeginsAtTheLastReading)
 {
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
-    pacer.start(0);
+    PacerRig time;
+    PlayRunState &state = time.state;
+    PlayPacer &pacer = time.pacer;
     time.ms += 10;
     pacer.waitingPass();
     state.Pause_ON_Flag = 1;
@@ -117,10 +113,9 @@ TEST(PacerPause, APauseSetWithoutItsClickBeginsAtTheLastReading)
 
 TEST(PacerCycle, ANewCycleStartsWhenTheLastFrameOfTheOneBeforeLeft)
 {
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
-    pacer.start(0);
+    PacerRig time;
+    PlayRunState &state = time.state;
+    PlayPacer &pacer = time.pacer;
     // The last frame of a 198 ms cycle left at its time; the run noticed 0.8 ms later.
     time.ms += 198.8;
     pacer.startCycle(1198);
@@ -152,16 +147,15 @@ class PacerSkip : public ::testing::TestWithParam<SkipRow>
 TEST_P(PacerSkip, SkipsOnlyAGapOfAtLeastTheThreshold)
 {
     const SkipRow &row = GetParam();
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
-    pacer.start(0);
+    PacerRig time;
+    PlayPacer &pacer = time.pacer;
     time.ms += 1000;
     pacer.readClock();
     pacer.skipGap(frame(1, row.nextMs, 1, {}), row.thresholdMs);
     EXPECT_DOUBLE_EQ(pacer.skipOffset(), row.skipped);
-    if (row.skipped > 0)
+    if (row.skipped > 0) {
         EXPECT_TRUE(pacer.isDue(frame(1, row.nextMs, 1, {})));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,16 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct SenderFixture
 {
-    FakeTime time;
-    PlayRunState state;
-    PlayPacer pacer = time.pacer(state);
+    PacerRig time;
     FakePlayDevice device;
-    PlaySender sender{device, pacer};
+    PlaySender sender{device, time.pacer};
     std::vector<uint32_t> left;
 
     void begin()
     {
-        pacer.start(0);
         sender.onLeft = [this](const PlayMessage &m, double) { left.push_back(m.id); };
         sender.begin();
     }

@@ -34,8 +34,9 @@ TEST_P(RecordFileOrder, ComparesNumbersAsNumbers)
 {
     const OrderRow &row = GetParam();
     EXPECT_EQ(recordFileNameLess(QString::fromUtf8(row.a), QString::fromUtf8(row.b)), row.less);
-    if (row.less)
+    if (row.less) {
         EXPECT_FALSE(recordFileNameLess(QString::fromUtf8(row.b), QString::fromUtf8(row.a)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -71,11 +71,11 @@ void Form1::TogglePause()
     int &state = m_ButtonState[Pause];
     if (state == 1) {
         state = 2;
-        CanPlay.Pause_ON_Flag = 1;
+        CanPlay.pauseClicked();
         TimerBattRead->stop();
     } else if (state == 2) {
         state = 1;
-        CanPlay.Pause_ON_Flag = 2;
+        CanPlay.resumeClicked();
         TimerBattRead->start();
     } else {
         return;

@@ -56,10 +56,5 @@ void Form1::Bt_Connect_Click()
 void Form1::Timer_File_REC_Play_Timer()
 {
     Timer_File_REC_Play->stop();
-    if (CanPlay.PlayMode != 1 || CanPlay.t_RecPlay_FileType != 2)
-        return;
-    if (device.t_SkipTimeON == 1 || IsPlayExclusionEnabled(device) == 1)
-        CanPlay.FolderPlayMode_PreLoadFile_Mulit(*this, device);
-    else
-        CanPlay.FolderPlayMode_PreLoadFile(*this, device);
+    CanPlay.preloadForTimer(*this, device);
 }

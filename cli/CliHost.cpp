@@ -59,10 +59,6 @@ void CliHost::tick()
 void CliHost::preload()
 {
     m_fileRecPlay.stop();
-    if (!m_play || !m_params || m_play->PlayMode != 1 || m_play->t_RecPlay_FileType != 2)
-        return;
-    if (m_params->t_SkipTimeON == 1 || IsPlayExclusionEnabled(*m_params) == 1)
-        m_play->FolderPlayMode_PreLoadFile_Mulit(*this, *m_params);
-    else
-        m_play->FolderPlayMode_PreLoadFile(*this, *m_params);
+    if (m_play && m_params)
+        m_play->preloadForTimer(*this, *m_params);
 }

@@ -9,7 +9,6 @@
 #include "RecordFiles.h"
 #include "RecordFormat.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -297,17 +296,6 @@ private:
     QString m_lastSequenceNumber;
     QString m_failure;
 };
-
-// Record files of one recording sort by hour stamp and number (…-999 before …-1000).
-bool recordNameLess(const QString &a, const QString &b)
-{
-    static const QCollator collator = [] {
-        QCollator c;
-        c.setNumericMode(true);
-        return c;
-    }();
-    return collator.compare(a, b) < 0;
-}
 
 // Why the engine could not read a workbook, in words.
 QString workbookLoadError(int32_t code, const Excel_OutputDB &engine)
@@ -607,7 +595,10 @@ QStringList conversionInputs(const QString &in)
     // Workbooks beside record files are mostly made from them: the record files win.
     if (records.isEmpty() && texts.isEmpty())
         records = workbooks;
-    std::sort(records.begin(), records.end(), recordNameLess);
+    // Record files of one recording go by hour stamp and number (…-999 before …-1000).
+    std::sort(records.begin(), records.end(), [](const QString &a, const QString &b) {
+        return recordFileNameLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+    });
     return records + texts;
 }
 

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 std::vector<QString> folderRecordFiles(const QString &folder, const ELM327_Info &params,
                                        RunHost *host, int maxNames)
 {
@@ -15,12 +17,16 @@ std::vector<QString> folderRecordFiles(const QString &folder, const ELM327_Info 
     if (folder.isEmpty() || !paths::isExistingFolder(folder))
         return names;
     const QDir dir(folder);
-    // By name: a recording's files are numbered in their names, and a directory's own order
-    // (hash order on most Linux file systems) would replay them shuffled.
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // In the order of the recording: its files are numbered in their names, and a
+    // directory's own order (hash order on most Linux file systems) would replay them
+    // shuffled, as would text order once the numbers pass 999.
+    QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     if (entries.size() > kMaxFolderFiles)
         return names;
+    std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return recordFileNameLess(a.fileName(), b.fileName());
+    });
     for (const QFileInfo &entry : entries) {
         if (int(names.size()) >= maxNames)
             break;

@@ -10,7 +10,7 @@ class RunHost;
 // The most files of any kind a playback folder may hold; a fuller folder plays nothing.
 constexpr int kMaxFolderFiles = 20000;
 
-// The record files of a folder, in the order the file system lists them (not sorted):
+// The record files of a folder, in the order of the recording (recordFileNameLess):
 // regular files (also through a link), not hidden (no leading "."), whose names end in
 // ".dat" exactly and which pass the record-file check. Empty when the folder does not
 // exist or holds more than kMaxFolderFiles files of any kind (hidden and special files

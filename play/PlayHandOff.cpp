@@ -11,11 +11,10 @@ void PlayHandOff::restart(uint32_t driverSent)
     m_lastDueMs = -std::numeric_limits<double>::infinity();
 }
 
-void PlayHandOff::add(int32_t index, const RecordFrame *record, const PlayMessage &message,
-                      double dueMs)
+void PlayHandOff::add(int32_t index, const PlayMessage &message, double dueMs)
 {
     m_lastDueMs = std::max(m_lastDueMs, dueMs);
-    m_frames.push_back({index, record, message, m_lastDueMs, m_next++});
+    m_frames.push_back({index, message, m_lastDueMs, m_next++});
 }
 
 std::optional<PlayHandOff::Frame> PlayHandOff::takeSent(uint32_t driverSent)

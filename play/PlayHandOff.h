@@ -7,26 +7,20 @@
 #include <deque>
 #include <optional>
 
-struct RecordFrame;
-
 // The frames a run has handed to a driver that sends at due times, from the hand-off until
 // the driver reports them sent. The driver counts what it has sent; frames leave in the
 // order they were handed, so the first `sent` of them have left and the rest still wait.
 class PlayHandOff final
 {
 public:
-    // How far ahead frames are handed over: a few milliseconds or a few dozen frames,
-    // whichever comes first. Pause and Disconnect take what is queued back at once; only
-    // the end of a run waits for it.
-    static constexpr double kLookAheadMs = 8.0;
+    // At most this many frames wait in the driver; Pause and Disconnect take them back.
     static constexpr size_t kMaxFrames = 64;
 
     struct Frame
     {
-        int32_t index = 0;                       // PlayDAT_count of the frame
-        const RecordFrame *record = nullptr;     // to hand it over again after a pause
+        int32_t index = 0;     // the frame's place in what the run plays
         PlayMessage message;
-        double dueMs = 0;                        // on the run's clock
+        double dueMs = 0;      // on the run's clock
         uint32_t seq = 0;
     };
 
@@ -34,12 +28,13 @@ public:
     void restart(uint32_t driverSent);
 
     bool empty() const { return m_frames.empty(); }
+    size_t size() const { return m_frames.size(); }
     bool hasRoom() const { return m_frames.size() < kMaxFrames; }
     const Frame &front() const { return m_frames.front(); }
     // The due time of the frame handed last (never less than any before it).
     double lastDueMs() const { return m_lastDueMs; }
 
-    void add(int32_t index, const RecordFrame *record, const PlayMessage &message, double dueMs);
+    void add(int32_t index, const PlayMessage &message, double dueMs);
     // The oldest waiting frame if the driver has sent it: removed and returned.
     std::optional<Frame> takeSent(uint32_t driverSent);
     // After the driver dropped what it had not sent: the first frame that never left, which

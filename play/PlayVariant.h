@@ -12,8 +12,8 @@ class RunHost;
 // A playback engine that FilePlayMain hands a run to instead of its own loop: the
 // skip-time and exclusion engine (CAN_PlayDB_Multi) and the memory engine
 // (CAN_PlayDB_Multi_MM). Such an engine keeps no run state of its own: it reads and writes
-// the calling CAN_PlayDB's public variables, so the main window's status lines and timers
-// work unchanged, and builds its run from the caller's shared pieces (see CAN_PlayDB).
+// the calling CAN_PlayDB's run state, so the main window's status lines and timers work
+// unchanged, and plays through the same run (PlayRun) over a frame source of its own.
 class PlayVariant
 {
 public:

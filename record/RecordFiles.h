@@ -77,6 +77,10 @@ QString recordBaseFolder(ELM327_Info &params);
 QString recordHourStamp(const QDateTime &localTime);
 // "CR" + stamp + "-" + number with at least three digits + ".dat".
 QString recordFileName(const QString &hourStamp, int number);
+// The order of a recording's files: by name as the recording writes them, with every run of
+// digits compared as a number, so "CR26120915-999.dat" comes before "CR26120915-1000.dat"
+// and the hour stamps go by time. Names equal as numbers go by their text.
+bool recordFileNameLess(const QString &a, const QString &b);
 // The comment made into one folder name: line breaks and control characters dropped,
 // characters Windows forbids in names replaced by their full-width forms, leading dots
 // made full-width (no ".", "..", hidden folders), cut to fit a file name with a suffix.

@@ -84,6 +84,46 @@ QString recordFileName(const QString &hourStamp, int number)
            + QStringLiteral(".dat");
 }
 
+bool recordFileNameLess(const QString &a, const QString &b)
+{
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            qsizetype ei = i;
+            qsizetype ej = j;
+            while (ei < a.size() && isDigit(a[ei]))
+                ++ei;
+            while (ej < b.size() && isDigit(b[ej]))
+                ++ej;
+            // Without leading zeros, the longer number is the larger; of two as long, the
+            // text decides.
+            qsizetype si = i;
+            qsizetype sj = j;
+            while (si + 1 < ei && a[si] == QLatin1Char('0'))
+                ++si;
+            while (sj + 1 < ej && b[sj] == QLatin1Char('0'))
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            const int c = QStringView(a).sliced(si, ei - si).compare(QStringView(b).sliced(sj, ej - sj));
+            if (c != 0)
+                return c < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i >= a.size();   // the one that ended first
+    return a < b;
+}
+
 QString recordSubFolderName(const QString &comment)
 {
     QString name = comment;

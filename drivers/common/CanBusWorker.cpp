@@ -245,5 +245,5 @@ size_t CanBusWorker::flushTimed()
 CanBusWorker::TimedCounts CanBusWorker::timedCounts() const
 {
     std::lock_guard lock(m_mutex);
-    return {m_timedSent, m_timed.size()};
+    return {m_timedSent, m_timed.size() + m_timedInFlight};
 }

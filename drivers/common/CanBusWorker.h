@@ -111,6 +111,7 @@ private:
     size_t m_timedCapacity;
     bool m_timedWakePending = false;
     uint64_t m_timedSent = 0;
+    size_t m_timedInFlight = 0;   // taken from m_timed, being written
     std::string m_error;
     std::function<void(OpenError)> m_opened;
 };

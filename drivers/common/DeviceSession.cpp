@@ -206,15 +206,17 @@ void DeviceSession::drainTx()
     m_worker.m_unsent -= batch.size();
 }
 
-void DeviceSession::writeNow(const BusFrame *frames, size_t count)
+size_t DeviceSession::writeNow(const BusFrame *frames, size_t count)
 {
     if (!m_device || m_device->state() != QCanBusDevice::ConnectedState)
-        return;
+        return 0;
+    size_t written = 0;
     for (size_t i = 0; i < count; ++i)
-        m_device->writeFrame(toQtFrame(frames[i]));
+        written += m_device->writeFrame(toQtFrame(frames[i])) ? 1 : 0;
     // A socket would otherwise send the line only when the event loop next looks at it.
     for (QAbstractSocket *socket : std::as_const(m_sockets))
         socket->flush();
+    return written;
 }
 
 namespace {
@@ -266,9 +268,14 @@ void DeviceSession::paceTimed()
                 batch[n++] = timed.front().frame;
                 timed.pop_front();
             }
-            m_worker.m_timedSent += n;
+            // Still waiting until written: a frame counts as sent only once the device
+            // took it, so one lost with the device is neither sent nor waiting.
+            m_worker.m_timedInFlight = n;
         }
-        writeNow(batch, n);
+        const size_t written = writeNow(batch, n);
+        std::lock_guard lock(m_worker.m_mutex);
+        m_worker.m_timedSent += written;
+        m_worker.m_timedInFlight = 0;
     }
 }
 

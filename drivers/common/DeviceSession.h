@@ -46,7 +46,8 @@ private:
     void retireDevice();
     void markLost(const QString &why);
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
-    void writeNow(const BusFrame *frames, size_t count);
+    // How many of the frames the device took.
+    size_t writeNow(const BusFrame *frames, size_t count);
 
     // Frames further off than this are left to a timer; closer ones the pacer waits for.
     static constexpr uint64_t kPaceAheadNs = 2000000;

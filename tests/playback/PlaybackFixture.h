@@ -191,6 +191,9 @@ public:
         ::kill(pid_t(m_run.processId()), SIGKILL);
         m_run.waitForExit();
     }
+    // The same without waiting for it to go: the run goes on meanwhile, as it does when the
+    // host dies on its own.
+    void killNow() { ::kill(pid_t(m_run.processId()), SIGKILL); }
 
 private:
     QTemporaryDir m_dir;

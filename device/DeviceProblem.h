@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// What a driver library has to tell the user about a device that failed (a machine
+// interface down, at another bit rate, removed): shown in a critical message box titled
+// with the program's title, before the caller's own message about the lost device.
+namespace DeviceProblem {
+
+// The title of the boxes; the device check sets it from the parameters.
+void setTitle(const QString &title);
+
+// Shows text when it is not empty (as the driver gives it, UTF-8).
+void show(const char *utf8);
+
+} // namespace DeviceProblem

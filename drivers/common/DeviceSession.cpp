@@ -18,6 +18,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace {
@@ -145,7 +147,7 @@ void DeviceSession::endOpen(CanBusWorker::OpenError error, const QString &text)
         retireDevice();
     } else {
         if (m_machineInterface)
-            enlargeReceiveBuffer();
+            prepareSocket();
         VirtualBusServer::sendLinesAtOnce(m_device.get());
         m_sockets = m_device->findChildren<QAbstractSocket *>();
     }
@@ -202,7 +204,7 @@ uint64_t DeviceSession::arrivalOf(const QCanBusFrame &frame, uint64_t now, uint6
     return arrival;
 }
 
-void DeviceSession::enlargeReceiveBuffer()
+void DeviceSession::prepareSocket()
 {
     // The kernel drops what does not fit into the socket's buffer, without a word to the
     // reader; the default holds a few hundred frames, a fraction of a second of a busy bus
@@ -212,6 +214,11 @@ void DeviceSession::enlargeReceiveBuffer()
         const int fd = int(notifier->socket());
         if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
             setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        // The kernel keeps a socket's receive stamps from the first time they are asked
+        // for; asked now, the first frame of the run gets its own instead of the moment
+        // it was read.
+        timeval stamp{};
+        ioctl(fd, SIOCGSTAMP, &stamp);
 
     }
 }

@@ -50,7 +50,7 @@ private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
     void writeNow(const BusFrame *frames, size_t count);
     void checkLink();
-    void enlargeReceiveBuffer();
+    void prepareSocket();
     uint64_t arrivalOf(const QCanBusFrame &frame, uint64_t now, uint64_t realNow);
 
     // Frames further off than this are left to a timer; closer ones the pacer waits for.

@@ -1,5 +1,6 @@
 #include "SocketCan.h"
 
+#include "MonotonicClock.h"
 #include "QtRuntime.h"
 
 #include <QCanBus>
@@ -158,6 +159,14 @@ std::string fixCommand(const std::string &name, const LinkState &state, int want
 
 std::vector<std::string> interfaces()
 {
+    // A port search asks 255 times in a row; the machine's list is read once for it.
+    static std::mutex mutex;
+    static std::vector<std::string> cached;
+    static uint64_t cachedAt = 0;
+    std::lock_guard lock(mutex);
+    const uint64_t now = monotonicNs();
+    if (cachedAt != 0 && now - cachedAt < 500000000u)
+        return cached;
     if (!QtRuntime::instance().start())
         return {};
     std::vector<std::string> names;
@@ -178,6 +187,8 @@ std::vector<std::string> interfaces()
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
+    cached = names;
+    cachedAt = now;
     return names;
 }
 

@@ -128,17 +128,9 @@ int CANUSB::canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiti
 QStringList CANUSB::ignoredEntries()
 {
     auto &s = bound();
-    QStringList entries;
     if (!s.getIgnoredEntry)
-        return entries;
-    char text[512];
-    const int count = s.getIgnoredEntry(0, text, int(sizeof text));
-    for (int i = 0; i < count && i < 256; ++i) {
-        if (i > 0 && s.getIgnoredEntry(i, text, int(sizeof text)) <= i)
-            break;
-        entries << QString::fromUtf8(text);
-    }
-    return entries;
+        return {};
+    return DeviceProblem::collect(s.getIgnoredEntry);
 }
 
 QString CANUSB::driverPath()

@@ -31,4 +31,20 @@ void show(const char *utf8)
     showMessage(QString::fromUtf8(utf8), MsgIcon::Critical, title);
 }
 
+QStringList collect(const std::function<int(int, char *, int)> &get)
+{
+    QStringList entries;
+    if (!get)
+        return entries;
+    char text[512] = {};
+    const int count = get(0, text, int(sizeof text));
+    for (int i = 0; i < count && i < 256; ++i) {
+        // The list may have changed between two calls: it ends where it became shorter.
+        if (i > 0 && get(i, text, int(sizeof text)) <= i)
+            break;
+        entries << QString::fromUtf8(text);
+    }
+    return entries;
+}
+
 } // namespace DeviceProblem

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // What a driver library has to tell the user about a device that failed (a machine
 // interface down, at another bit rate, removed): shown in a critical message box titled
@@ -12,5 +15,9 @@ void setTitle(const QString &title);
 
 // Shows text when it is not empty (as the driver gives it, UTF-8).
 void show(const char *utf8);
+
+// The texts a driver gives for index 0, 1, ... through get(index, buffer, size), which
+// answers how many there are; none when get is null.
+QStringList collect(const std::function<int(int, char *, int)> &get);
 
 } // namespace DeviceProblem

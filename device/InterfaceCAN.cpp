@@ -160,17 +160,11 @@ QString InterfaceCAN::portDevice(const QString &szName)
 QStringList InterfaceCAN::ignoredEntries()
 {
     auto &s = bound();
-    QStringList entries;
     if (!s.getIgnoredEntry)
-        return entries;
-    char text[512];
-    const uint32_t count = s.getIgnoredEntry(0, text, uint32_t(sizeof text));
-    for (uint32_t i = 0; i < count && i < 256; ++i) {
-        if (i > 0 && s.getIgnoredEntry(i, text, uint32_t(sizeof text)) <= i)
-            break;
-        entries << QString::fromUtf8(text);
-    }
-    return entries;
+        return {};
+    return DeviceProblem::collect([get = s.getIgnoredEntry](int i, char *text, int size) {
+        return int(get(uint32_t(i), text, uint32_t(size)));
+    });
 }
 
 QString InterfaceCAN::driverPath()

@@ -1,7 +1,7 @@
 // Plays one schedule onto vcan0 twice, with can-utils' canplayer and with our engine, and
-// compares how late the frames arrive: candump -L stamps every arrival in the kernel. The
-// lateness of frame i is (arrival i - arrival 0) - (due i - due 0); p99 and max over both
-// rates, and the frames that never arrived.
+// compares how far off their schedule the frames arrive: candump -L stamps every arrival in
+// the kernel. The deviation of frame i is |(arrival i - arrival 0) - (due i - due 0)|; p99
+// and max at each rate (the RESULT line: 9,000 frames/s), and the frames that never arrived.
 #include "ELM327_Info.h"
 #include "FrameBuffer.h"
 #include "RecordFormat.h"
@@ -160,8 +160,9 @@ double percentile(std::vector<double> v, double p)
 {
     if (v.empty())
         return NAN;
+    // Early counts as much as late: a frame off its schedule either way.
     for (double &x : v)
-        x = std::max(0.0, x);
+        x = std::fabs(x);
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size()))) - 1)];
 }

@@ -20,7 +20,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "common"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "drivers"))
 import recordfile  # noqa: E402
+from drivertest import CAN_MESSAGE, CANMsg  # noqa: E402
 
 SKIP = 77
 BIN = sys.argv[1] if len(sys.argv) > 1 else ""
@@ -297,18 +299,6 @@ def group_status():
     def error_frame(cls, data=bytes(8)):
         raw.send(struct.pack("=IB3x8s", CAN_ERR_FLAG | cls, 8, data))
         time.sleep(0.3)
-
-    class CANMsg(ctypes.Structure):
-        _pack_ = 1
-        _fields_ = [("id", ctypes.c_uint32), ("timestamp", ctypes.c_uint32),
-                    ("flags", ctypes.c_uint8), ("len", ctypes.c_uint8),
-                    ("data", ctypes.c_uint8 * 8)]
-
-    class CAN_MESSAGE(ctypes.Structure):
-        _pack_ = 1
-        _fields_ = [("ulLength", ctypes.c_uint32), ("ulFlags", ctypes.c_uint32),
-                    ("ulID", ctypes.c_uint32), ("ucData", ctypes.c_uint8 * 8),
-                    ("ulTimeStamp", ctypes.c_uint32)]
 
     usb = ctypes.CDLL(os.path.join(BIN, "libcanusbdrv.so"))
     usb.canusb_Open.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_uint32,

@@ -1,6 +1,7 @@
 #include "CANUSB.h"
 
 #include "CanusbdrvSymbols.h"
+#include "DeviceProblem.h"
 
 #include <iterator>
 
@@ -11,6 +12,17 @@ CanusbdrvSymbols &bound()
     CanusbdrvSymbols &s = CanusbdrvSymbols::instance();
     s.bind();
     return s;
+}
+
+// A device the driver lost may come with a reason for the user.
+int reportLoss(CanusbdrvSymbols &s, int32_t handle, int result)
+{
+    if (result == CANUSB::ERROR_CANUSB_NO_DEVICE && s.getProblem) {
+        char text[1024] = {};
+        if (s.getProblem(handle, text, int(sizeof text)) > 0)
+            DeviceProblem::show(text);
+    }
+    return result;
 }
 
 } // namespace
@@ -60,19 +72,20 @@ int CANUSB::canusb_Close(int32_t handle)
 int CANUSB::canusb_Read(int32_t handle, CANMsg *msg)
 {
     auto &s = bound();
-    return s.read && msg ? s.read(handle, msg) : ERROR_CANUSB_GENERAL;
+    return s.read && msg ? reportLoss(s, handle, s.read(handle, msg)) : ERROR_CANUSB_GENERAL;
 }
 
 int CANUSB::canusb_ReadFirst(int32_t handle, uint32_t id, uint32_t flags, CANMsg *msg)
 {
     auto &s = bound();
-    return s.readFirst && msg ? s.readFirst(handle, id, flags, msg) : ERROR_CANUSB_GENERAL;
+    return s.readFirst && msg ? reportLoss(s, handle, s.readFirst(handle, id, flags, msg))
+                              : ERROR_CANUSB_GENERAL;
 }
 
 int CANUSB::canusb_Write(int32_t handle, CANMsg *msg)
 {
     auto &s = bound();
-    return s.write && msg ? s.write(handle, msg) : ERROR_CANUSB_GENERAL;
+    return s.write && msg ? reportLoss(s, handle, s.write(handle, msg)) : ERROR_CANUSB_GENERAL;
 }
 
 int CANUSB::canusb_Status(int32_t handle)
@@ -102,13 +115,22 @@ bool CANUSB::hasTimedSending()
 int CANUSB::canusb_WriteAt(int32_t handle, CANMsg *msg, uint64_t dueUs)
 {
     auto &s = bound();
-    return s.writeAt && msg ? s.writeAt(handle, msg, dueUs) : ERROR_CANUSB_GENERAL;
+    return s.writeAt && msg ? reportLoss(s, handle, s.writeAt(handle, msg, dueUs))
+                            : ERROR_CANUSB_GENERAL;
 }
 
 int CANUSB::canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiting)
 {
     auto &s = bound();
     return s.writeAtStatus ? s.writeAtStatus(handle, sent, waiting) : ERROR_CANUSB_GENERAL;
+}
+
+QStringList CANUSB::ignoredEntries()
+{
+    auto &s = bound();
+    if (!s.getIgnoredEntry)
+        return {};
+    return DeviceProblem::collect(s.getIgnoredEntry);
 }
 
 QString CANUSB::driverPath()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -123,6 +124,9 @@ public:
     static int canusb_WriteAt(int32_t handle, CANMsg *msg, uint64_t dueUs);
     static int canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiting);
 
+    // The configuration entries the driver leaves out of its adapter list, each as
+    // "entry<TAB>reason"; empty when the library cannot tell.
+    static QStringList ignoredEntries();
     // The start-up check looks for the library file; the path is for its message.
     static QString driverPath();
     static bool isDriverInstalled();

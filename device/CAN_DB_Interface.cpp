@@ -46,6 +46,7 @@ constexpr const char *kCloseTexts[] = {
 void CAN_DB_Interface::Param_ALL_Clear()
 {
     m_findNo.fill(0);
+    m_interfaceName.fill(QString());
     m_info.fill(InterfaceCAN::CAN_PORT_INFORMATION{0, 0, 0, 0, 0, 0, 0, 0, 0});
     Interface_CAN_FindCount = 0;
     Interface_CAN_SelectNo = 0;
@@ -61,6 +62,17 @@ void CAN_DB_Interface::Interface_CAN_FindNo(int32_t i, int32_t portNo)
 {
     if (inRange(i))
         m_findNo[size_t(i)] = portNo;
+}
+
+QString CAN_DB_Interface::interfaceName(int32_t i) const
+{
+    return inRange(i) ? m_interfaceName[size_t(i)] : QString();
+}
+
+void CAN_DB_Interface::interfaceName(int32_t i, const QString &name)
+{
+    if (inRange(i))
+        m_interfaceName[size_t(i)] = name;
 }
 
 void CAN_DB_Interface::setPortInformation(int32_t i, const InterfaceCAN::CAN_PORT_INFORMATION &info)

@@ -51,6 +51,10 @@ public:
     IFCAN_DB_INFO(ulPhysicalLayer)
 #undef IFCAN_DB_INFO
 
+    // The machine interface behind the i-th port ("vcan0"); empty for any other device.
+    QString interfaceName(int32_t i) const;
+    void interfaceName(int32_t i, const QString &name);
+
     // All nine fields of entry i at once, as the driver reported them.
     void setPortInformation(int32_t i, const InterfaceCAN::CAN_PORT_INFORMATION &info);
 
@@ -74,5 +78,6 @@ public:
 
 private:
     std::array<int32_t, Interface_CAN_FindCount_MAX + 1> m_findNo{};
+    std::array<QString, Interface_CAN_FindCount_MAX + 1> m_interfaceName{};
     std::array<InterfaceCAN::CAN_PORT_INFORMATION, Interface_CAN_FindCount_MAX + 1> m_info{};
 };

@@ -42,6 +42,8 @@ bool CanusbdrvSymbols::bind()
         get(flush, "canusb_Flush", false);
         get(writeAt, "canusb_WriteAt", false);
         get(writeAtStatus, "canusb_WriteAtStatus", false);
+        get(getProblem, "canusb_GetProblem", false);
+        get(getIgnoredEntry, "canusb_getIgnoredEntry", false);
     }
     if (!m_library.finish())
         clear();
@@ -59,6 +61,8 @@ void CanusbdrvSymbols::clear()
     flush = nullptr;
     writeAt = nullptr;
     writeAtStatus = nullptr;
+    getProblem = nullptr;
+    getIgnoredEntry = nullptr;
 }
 
 void CanusbdrvSymbols::unbindForTesting()

@@ -25,6 +25,8 @@ public:
     using FlushFn = int (*)(int32_t, uint8_t);
     using WriteAtFn = int (*)(int32_t, CANUSB::CANMsg *, uint64_t);
     using WriteAtStatusFn = int (*)(int32_t, uint32_t *, uint32_t *);
+    using ProblemFn = int (*)(int32_t, char *, int);
+    using IgnoredFn = int (*)(int, char *, int);
 
     AdapterFn getFirstAdapter = nullptr;
     AdapterFn getNextAdapter = nullptr;
@@ -41,6 +43,9 @@ public:
     // each frame itself when it is due.
     WriteAtFn writeAt = nullptr;
     WriteAtStatusFn writeAtStatus = nullptr;
+    // What a library that knows the machine's interfaces tells about them: optional.
+    ProblemFn getProblem = nullptr;
+    IgnoredFn getIgnoredEntry = nullptr;
 
     // The next call binds again from the driver folder (tests move it around).
     void unbindForTesting();

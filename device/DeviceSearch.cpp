@@ -3,6 +3,7 @@
 #include "CANUSB.h"
 #include "CAN_DB.h"
 #include "CAN_DB_Interface.h"
+#include "DeviceProblem.h"
 #include "ELM327_Info.h"
 #include "InterfaceCAN.h"
 #include "MessagePump.h"
@@ -15,6 +16,8 @@ namespace {
 
 constexpr int kMinSerialLength = 7;
 constexpr char kUnknownVersion[] = "???";
+// A port on one of the machine's own CAN interfaces, as the driver names its device.
+const QString kMachinePrefix = QStringLiteral("socketcan:");
 
 // Room beyond what the driver is told, so that a driver writing one byte too many (its
 // terminating NUL after a full 32-character text) lands in our buffer.
@@ -94,6 +97,9 @@ int32_t searchInterfaceCan(InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d)
         if (handle != InterfaceCAN::INVALID_PORT_HANDLE) {
             ++count; // n runs to 255, so count stays inside the arrays
             IfCan_d.Interface_CAN_FindNo(count, n);
+            const QString device = IfCan_u.portDevice(InterfaceCAN::portName(n));
+            if (device.startsWith(kMachinePrefix))
+                IfCan_d.interfaceName(count, device.mid(kMachinePrefix.size()));
             InterfaceCAN::CAN_PORT_INFORMATION info;
             if (IfCan_u.CanGetPortInformation(handle, &info) == InterfaceCAN::IFCAN_ERROR_SUCCESS)
                 IfCan_d.setPortInformation(count, info);
@@ -112,8 +118,12 @@ QStringList deviceListItems(const CAN_DB &CAN_d, const CAN_DB_Interface &IfCan_d
     for (int32_t i = 1; i <= CAN_d.foundCount(); ++i)
         items << QStringLiteral("CANUSB ") + CAN_d.CAN_USB_FindSerialNo(i);
     for (int32_t i = 1; i <= IfCan_d.foundCount(); ++i) {
-        items << QStringLiteral("Interface ") + IfCan_d.modelName(i) + QStringLiteral(" port:")
-                     + QString::number(IfCan_d.Interface_CAN_FindNo(i));
+        QString item = QStringLiteral("Interface ") + IfCan_d.modelName(i) + QStringLiteral(" port:")
+                       + QString::number(IfCan_d.Interface_CAN_FindNo(i));
+        // Ports on the machine's interfaces all present one board: the name tells them apart.
+        if (const QString name = IfCan_d.interfaceName(i); !name.isEmpty())
+            item += QStringLiteral(" (") + name + QLatin1Char(')');
+        items << item;
     }
     return items;
 }
@@ -124,6 +134,7 @@ int32_t checkSelectedDevice(ELM327_Info &device, CANUSB &CAN_u, CAN_DB &CAN_d,
 {
     QString ignored;
     QString &text = versionText ? *versionText : ignored;
+    DeviceProblem::setTitle(device.Application_title);
     const int32_t s = device.t_CmbBOX_device_SelectNo;
     const int32_t adapters = CAN_d.foundCount();
     const int32_t ports = IfCan_d.foundCount();

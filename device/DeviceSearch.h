@@ -25,7 +25,8 @@ int32_t searchCanUsb(CANUSB &CAN_u, CAN_DB &CAN_d);
 int32_t searchInterfaceCan(InterfaceCAN &IfCan_u, CAN_DB_Interface &IfCan_d);
 
 // The device list: "CANUSB " + serial for every adapter, then "Interface " + model +
-// " port:" + port number for every port. Item k (0-based) is selection number k + 1.
+// " port:" + port number for every port, and " (" + interface + ")" for a port on one of
+// the machine's CAN interfaces. Item k (0-based) is selection number k + 1.
 QStringList deviceListItems(const CAN_DB &CAN_d, const CAN_DB_Interface &IfCan_d);
 
 // Checks the device numbered t_CmbBOX_device_SelectNo (1-based: the adapters, then the

@@ -47,6 +47,10 @@ bool IFCanSymbols::bind()
         get(sendMessageAt, "CanSendMessageAt", false);
         get(flushMessageAt, "CanFlushMessageAt", false);
         get(getMessageAtStatus, "CanGetMessageAtStatus", false);
+        get(getStatus, "CanGetStatus", false);
+        get(getProblem, "CanGetProblem", false);
+        get(getPortDevice, "CanGetPortDevice", false);
+        get(getIgnoredEntry, "CanGetIgnoredEntry", false);
     }
     if (!m_library.finish())
         clear();
@@ -65,6 +69,10 @@ void IFCanSymbols::clear()
     sendMessageAt = nullptr;
     flushMessageAt = nullptr;
     getMessageAtStatus = nullptr;
+    getStatus = nullptr;
+    getProblem = nullptr;
+    getPortDevice = nullptr;
+    getIgnoredEntry = nullptr;
 }
 
 void IFCanSymbols::unbindForTesting()

@@ -24,6 +24,10 @@ public:
     using SendFn = uint32_t (*)(int32_t, const InterfaceCAN::CAN_MESSAGE *, uint32_t);
     using SendAtFn = uint32_t (*)(int32_t, const InterfaceCAN::CAN_MESSAGE *, uint32_t, uint64_t);
     using StatusAtFn = uint32_t (*)(int32_t, uint32_t *, uint32_t *);
+    using StatusFn = uint32_t (*)(int32_t, uint32_t *);
+    using ProblemFn = uint32_t (*)(int32_t, char *, uint32_t);
+    using PortDeviceFn = uint32_t (*)(const char *, char *, uint32_t);
+    using IgnoredFn = uint32_t (*)(uint32_t, char *, uint32_t);
 
     OpenFn openPort = nullptr;
     HandleFn closePort = nullptr;
@@ -39,6 +43,11 @@ public:
     SendAtFn sendMessageAt = nullptr;
     HandleFn flushMessageAt = nullptr;
     StatusAtFn getMessageAtStatus = nullptr;
+    // What a library that knows the machine's interfaces tells about them: optional.
+    StatusFn getStatus = nullptr;
+    ProblemFn getProblem = nullptr;
+    PortDeviceFn getPortDevice = nullptr;
+    IgnoredFn getIgnoredEntry = nullptr;
 
     void unbindForTesting();
 

@@ -1,5 +1,6 @@
 #include "InterfaceCAN.h"
 
+#include "DeviceProblem.h"
 #include "IFCanSymbols.h"
 
 namespace {
@@ -24,6 +25,21 @@ std::optional<uint32_t> InterfaceCAN::bitTiming(int32_t t_bitRate)
     default: return std::nullopt;
     }
 }
+
+namespace {
+
+// A device the driver lost may come with a reason for the user.
+uint32_t reportLoss(IFCanSymbols &s, int32_t hPort, uint32_t result)
+{
+    if (result == InterfaceCAN::IFCAN_ERROR_DELETED && s.getProblem) {
+        char text[1024] = {};
+        if (s.getProblem(hPort, text, uint32_t(sizeof text)) == InterfaceCAN::IFCAN_ERROR_SUCCESS)
+            DeviceProblem::show(text);
+    }
+    return result;
+}
+
+} // namespace
 
 QString InterfaceCAN::portName(int32_t portNo)
 {
@@ -72,7 +88,7 @@ uint32_t InterfaceCAN::CanSetConfig(int32_t hPort, const CAN_CONFIG *pConfig)
 uint32_t InterfaceCAN::CanActivate(int32_t hPort)
 {
     auto &s = bound();
-    return s.activate ? s.activate(hPort) : IFCAN_ERROR_NOT_READY;
+    return s.activate ? reportLoss(s, hPort, s.activate(hPort)) : IFCAN_ERROR_NOT_READY;
 }
 
 uint32_t InterfaceCAN::CanDeactivate(int32_t hPort)
@@ -86,7 +102,8 @@ uint32_t InterfaceCAN::CanReceiveMessage(int32_t hPort, CAN_MESSAGE *pMessages, 
     auto &s = bound();
     if (!pMessages && ulCount > 0)
         return IFCAN_ERROR_INVALID_PARAMETER;
-    return s.receiveMessage ? s.receiveMessage(hPort, pMessages, ulCount) : IFCAN_ERROR_NOT_READY;
+    return s.receiveMessage ? reportLoss(s, hPort, s.receiveMessage(hPort, pMessages, ulCount))
+                            : IFCAN_ERROR_NOT_READY;
 }
 
 uint32_t InterfaceCAN::CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessages, uint32_t ulCount)
@@ -94,7 +111,8 @@ uint32_t InterfaceCAN::CanSendMessage(int32_t hPort, const CAN_MESSAGE *pMessage
     auto &s = bound();
     if (!pMessages && ulCount > 0)
         return IFCAN_ERROR_INVALID_PARAMETER;
-    return s.sendMessage ? s.sendMessage(hPort, pMessages, ulCount) : IFCAN_ERROR_NOT_READY;
+    return s.sendMessage ? reportLoss(s, hPort, s.sendMessage(hPort, pMessages, ulCount))
+                         : IFCAN_ERROR_NOT_READY;
 }
 
 bool InterfaceCAN::hasTimedSending()
@@ -109,8 +127,9 @@ uint32_t InterfaceCAN::CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessa
     auto &s = bound();
     if (!pMessages && ulCount > 0)
         return IFCAN_ERROR_INVALID_PARAMETER;
-    return s.sendMessageAt ? s.sendMessageAt(hPort, pMessages, ulCount, ullDueUs)
-                           : IFCAN_ERROR_NOT_SUPPORTED;
+    return s.sendMessageAt
+               ? reportLoss(s, hPort, s.sendMessageAt(hPort, pMessages, ulCount, ullDueUs))
+               : IFCAN_ERROR_NOT_SUPPORTED;
 }
 
 uint32_t InterfaceCAN::CanFlushMessageAt(int32_t hPort)
@@ -125,6 +144,27 @@ uint32_t InterfaceCAN::CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent,
     auto &s = bound();
     return s.getMessageAtStatus ? s.getMessageAtStatus(hPort, pulSent, pulWaiting)
                                 : IFCAN_ERROR_NOT_SUPPORTED;
+}
+
+QString InterfaceCAN::portDevice(const QString &szName)
+{
+    auto &s = bound();
+    char text[256] = {};
+    const QByteArray name = szName.toLatin1();
+    if (!s.getPortDevice || s.getPortDevice(name.constData(), text, uint32_t(sizeof text))
+                                != IFCAN_ERROR_SUCCESS)
+        return {};
+    return QString::fromUtf8(text);
+}
+
+QStringList InterfaceCAN::ignoredEntries()
+{
+    auto &s = bound();
+    if (!s.getIgnoredEntry)
+        return {};
+    return DeviceProblem::collect([get = s.getIgnoredEntry](int i, char *text, int size) {
+        return int(get(uint32_t(i), text, uint32_t(size)));
+    });
 }
 
 QString InterfaceCAN::driverPath()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -116,6 +117,11 @@ public:
     static uint32_t CanFlushMessageAt(int32_t hPort);
     static uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting);
 
+    // The device behind a port ("socketcan:can0") when the library tells; else empty.
+    static QString portDevice(const QString &szName);
+    // The configuration entries the driver leaves out of its port list, each as
+    // "entry<TAB>reason"; empty when the library cannot tell.
+    static QStringList ignoredEntries();
     static QString driverPath();
     static bool isDriverInstalled();
     static bool bindDriver(QString *error = nullptr);

@@ -5,6 +5,7 @@
 #include "AcceptanceFilter.h"
 #include "CanBusWorker.h"
 #include "CanusbAdapters.h"
+#include "DriverConfig.h"
 #include "HandleTable.h"
 
 #include <algorithm>
@@ -25,6 +26,10 @@ struct Channel
     DeviceSpec spec;
     bool timestamps = false;
     CanBusWorker worker;
+
+    // The first read or write starts the run; a machine interface is made ready then,
+    // not at open, which the device check does at 500 kbit/s whatever the run's rate.
+    bool ready() { return worker.prepareRun(spec.bitRate, false); }
 };
 
 HandleTable<Channel> &channels()
@@ -209,6 +214,8 @@ CANUSB_API int canusb_Read(CANHANDLE h, CANMsg *msg)
     if (!msg)
         return ERROR_CANUSB_INVALID_PARAM;
     BusFrame frame;
+    // Frames that arrived before a loss are still delivered; then the loss is reported.
+    channel->ready();
     if (!channel->worker.received().pop(frame))
         return channel->worker.isLost() ? ERROR_CANUSB_NO_DEVICE : ERROR_CANUSB_NO_MESSAGE;
     toMessage(frame, channel->timestamps, *msg);
@@ -225,6 +232,7 @@ CANUSB_API int canusb_ReadFirst(CANHANDLE h, uint32_t id, uint32_t flags, CANMsg
     const uint8_t wanted = ((flags & CANMSG_EXTENDED) ? BusFrame::Extended : 0)
                            | ((flags & CANMSG_RTR) ? BusFrame::Remote : 0);
     BusFrame frame;
+    channel->ready();
     const bool found = channel->worker.received().takeFirst(
         [&](const BusFrame &f) { return f.id == id && f.flags == wanted; }, frame);
     if (!found)
@@ -241,6 +249,8 @@ CANUSB_API int canusb_Write(CANHANDLE h, CANMsg *msg)
     BusFrame frame;
     if (!toFrame(msg, frame))
         return ERROR_CANUSB_INVALID_PARAM;
+    if (!channel->ready())
+        return ERROR_CANUSB_NO_DEVICE;
     return writeResult(channel->worker.write(&frame, 1));
 }
 
@@ -252,6 +262,8 @@ CANUSB_API int canusb_WriteAt(CANHANDLE h, CANMsg *msg, uint64_t dueUs)
     BusFrame frame;
     if (!toFrame(msg, frame) || dueUs > UINT64_MAX / 1000u)
         return ERROR_CANUSB_INVALID_PARAM;
+    if (!channel->ready())
+        return ERROR_CANUSB_NO_DEVICE;
     return writeResult(channel->worker.writeAt(&frame, 1, dueUs * 1000u));
 }
 
@@ -279,6 +291,17 @@ CANUSB_API int canusb_Status(CANHANDLE h)
     if (channel->worker.txFull())
         status |= CANSTATUS_TRANSMIT_FIFO_FULL;
     if (channel->worker.isLost())
+        status |= CANSTATUS_BUS_ERROR;
+    const uint32_t bus = channel->worker.takeBusStatus();
+    if (bus & CanBusWorker::ErrorWarning)
+        status |= CANSTATUS_ERROR_WARNING;
+    if (bus & CanBusWorker::ErrorPassive)
+        status |= CANSTATUS_ERROR_PASSIVE;
+    if (bus & CanBusWorker::Overrun)
+        status |= CANSTATUS_DATA_OVERRUN;
+    if (bus & CanBusWorker::ArbitrationLost)
+        status |= CANSTATUS_ARBITRATION_LOST;
+    if (bus & (CanBusWorker::BusOff | CanBusWorker::BusError))
         status |= CANSTATUS_BUS_ERROR;
     return status;
 }
@@ -311,6 +334,28 @@ CANUSB_API int canusb_Flush(CANHANDLE h, uint8_t flushflags)
     if (channel->worker.isLost())
         return ERROR_CANUSB_NO_DEVICE;
     return channel->worker.waitUntilSent(flushWaitMs) ? ERROR_CANUSB_OK : ERROR_CANUSB_TIMEOUT;
+}
+
+CANUSB_API int canusb_GetProblem(CANHANDLE h, char *text, int size)
+{
+    const std::shared_ptr<Channel> channel = channels().get(h);
+    if (!channel)
+        return ERROR_CANUSB_NOT_OPEN;
+    if (!text || size < 1)
+        return ERROR_CANUSB_INVALID_PARAM;
+    return driverconfig::copyText(channel->worker.takeProblem(), text, size);
+}
+
+CANUSB_API int canusb_getIgnoredEntry(int index, char *text, int size)
+{
+    std::vector<driverconfig::IgnoredEntry> ignored;
+    canusbadapters::configured(&ignored);
+    if (index >= 0 && size_t(index) < ignored.size())
+        driverconfig::copyText(ignored[size_t(index)].entry + '\t' + ignored[size_t(index)].reason,
+                               text, size);
+    else if (text && size > 0)
+        text[0] = '\0';
+    return int(ignored.size());
 }
 
 } // extern "C"

@@ -116,6 +116,15 @@ CANUSB_API int canusb_WriteAt(CANHANDLE h, CANMsg *msg, uint64_t dueUs);
    2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
 CANUSB_API int canusb_WriteAtStatus(CANHANDLE h, uint32_t *sent, uint32_t *waiting);
 
+/* Extensions of this library for the machine's CAN interfaces (SocketCAN).
+   canusb_GetProblem: what the user should be told about why the handle's device failed
+   (an interface down, at another bit rate, removed), UTF-8, once: the text is gone after
+   it was read. Returns the bytes copied; 0 when there is nothing to tell.
+   canusb_getIgnoredEntry: the configuration entries the adapter list leaves out, as
+   "entry<TAB>reason" (UTF-8) for index 0, 1, ...; returns how many there are. */
+CANUSB_API int canusb_GetProblem(CANHANDLE h, char *text, int size);
+CANUSB_API int canusb_getIgnoredEntry(int index, char *text, int size);
+
 #ifdef __cplusplus
 }
 #endif

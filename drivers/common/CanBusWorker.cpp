@@ -2,6 +2,7 @@
 
 #include "DeviceSession.h"
 #include "QtRuntime.h"
+#include "SocketCan.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -54,6 +55,10 @@ CanBusWorker::OpenError CanBusWorker::open(const DeviceSpec &spec)
             return OpenError::Refused;
         m_spec = spec;
         m_lost = false;
+        m_watchLink = false;
+        m_prepared = false;
+        m_busStatus = 0;
+        m_problem.clear();
         m_threadDone = false;
         m_opened = [opened](OpenError e) { opened->set_value(e); };
         m_thread = std::thread([this] { threadMain(); });
@@ -169,6 +174,92 @@ std::string CanBusWorker::errorText() const
 {
     std::lock_guard lock(m_mutex);
     return m_error;
+}
+
+void CanBusWorker::fail(const std::string &why)
+{
+    std::lock_guard lock(m_mutex);
+    m_error = why;
+    m_lost = true;
+    m_unsent -= m_tx.size();
+    m_tx.clear();
+    m_timed.clear();
+}
+
+bool CanBusWorker::prepareRun(int bitRate, bool listenOnly)
+{
+    if (m_prepared)
+        return !m_lost;
+    std::lock_guard once(m_prepareMutex);
+    if (m_prepared)
+        return !m_lost;
+    DeviceSpec spec;
+    {
+        std::lock_guard lock(m_mutex);
+        spec = m_spec;
+    }
+    if (spec.plugin == socketcan::pluginName && !m_lost) {
+        const std::string problem = socketcan::prepare(spec.interface, bitRate, listenOnly);
+        if (problem.empty()) {
+            m_watchLink = true;
+        } else {
+            setProblem(problem);
+            fail("interface not ready");
+        }
+    }
+    m_prepared = true;
+    return !m_lost;
+}
+
+void CanBusWorker::setProblem(const std::string &text)
+{
+    std::lock_guard lock(m_mutex);
+    m_problem = text;
+}
+
+std::string CanBusWorker::takeProblem()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_problem, {});
+}
+
+uint32_t CanBusWorker::takeBusStatus()
+{
+    constexpr uint32_t events = Overrun | ArbitrationLost | BusError;
+    return m_busStatus.fetch_and(~events);
+}
+
+void CanBusWorker::noteErrorFrame(uint32_t errorClass, const uint8_t *data, size_t size)
+{
+    // The classes and controller bits of the kernel's error frames (linux/can/error.h).
+    constexpr uint32_t lostArbitration = 0x002, controller = 0x004, protocol = 0x008,
+                       noAck = 0x020, busOff = 0x040, busError = 0x080, restarted = 0x100;
+    constexpr uint8_t rxOverflow = 0x01, txOverflow = 0x02, rxWarning = 0x04,
+                      txWarning = 0x08, rxPassive = 0x10, txPassive = 0x20, active = 0x40;
+    uint32_t set = 0;
+    uint32_t cleared = 0;
+    if (errorClass & lostArbitration)
+        set |= ArbitrationLost;
+    if (errorClass & (protocol | noAck | busError))
+        set |= BusError;
+    if (errorClass & busOff)
+        set |= BusOff;
+    if (errorClass & restarted)
+        cleared |= BusOff | ErrorPassive | ErrorWarning;
+    if ((errorClass & controller) && size >= 2) {
+        const uint8_t c = data[1];
+        if (c & (rxOverflow | txOverflow))
+            set |= Overrun;
+        if (c & (rxWarning | txWarning))
+            set |= ErrorWarning;
+        if (c & (rxPassive | txPassive))
+            set |= ErrorPassive;
+        if (c & active)
+            cleared |= BusOff | ErrorPassive | ErrorWarning;
+    }
+    uint32_t old = m_busStatus.load();
+    while (!m_busStatus.compare_exchange_weak(old, (old & ~cleared) | set)) {
+    }
 }
 
 void CanBusWorker::setError(const std::string &text)

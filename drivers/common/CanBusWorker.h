@@ -57,6 +57,34 @@ public:
     // The device dropped out after it had opened (bus host gone, adapter unplugged).
     bool isLost() const { return m_lost; }
     std::string errorText() const;
+    // Ends the session from the caller's side, as a lost device: nothing more is sent.
+    void fail(const std::string &why);
+
+    // What the user should be told about the device (an interface down, at another rate),
+    // once: the text is gone after it was taken.
+    void setProblem(const std::string &text);
+    std::string takeProblem();
+
+    // Before the first frame a run reads or sends on a machine interface: its bit rate and
+    // mode are set where the process may, else checked. When it cannot be used the session
+    // ends as lost, with the problem for the user. Once per open; true for other devices.
+    bool prepareRun(int bitRate, bool listenOnly);
+    // While on (after prepareRun), a machine interface that goes down or away ends the
+    // session as lost.
+    bool watchingLink() const { return m_watchLink; }
+
+    // What error frames of the bus reported. The controller's state (warning, passive,
+    // bus off) holds until it reports a recovery; the events are cleared when taken.
+    enum BusStatus : uint32_t {
+        ErrorWarning = 0x01,
+        ErrorPassive = 0x02,
+        BusOff = 0x04,
+        Overrun = 0x08,
+        ArbitrationLost = 0x10,
+        BusError = 0x20,
+    };
+    uint32_t takeBusStatus();
+    void noteErrorFrame(uint32_t errorClass, const uint8_t *data, size_t size);
 
     // All or nothing; the frames leave from the worker thread.
     WriteError write(const BusFrame *frames, size_t count);
@@ -90,6 +118,10 @@ private:
     Filter m_filter;
     std::atomic<bool> m_receiving{true};
     std::atomic<bool> m_lost{false};
+    std::atomic<bool> m_watchLink{false};
+    std::atomic<bool> m_prepared{false};
+    std::mutex m_prepareMutex;
+    std::atomic<uint32_t> m_busStatus{0};
 
     mutable std::mutex m_mutex; // guards everything below
     DeviceSpec m_spec;
@@ -113,5 +145,6 @@ private:
     uint64_t m_timedSent = 0;
     size_t m_timedInFlight = 0;   // taken from m_timed, being written
     std::string m_error;
+    std::string m_problem;
     std::function<void(OpenError)> m_opened;
 };

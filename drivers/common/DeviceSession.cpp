@@ -2,6 +2,7 @@
 
 #include "MonotonicClock.h"
 #include "QtRuntime.h"
+#include "SocketCan.h"
 #include "VirtualBusServer.h"
 
 #include <QAbstractSocket>
@@ -10,11 +11,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -64,6 +70,8 @@ DeviceSession::DeviceSession(CanBusWorker &worker, QEventLoop &loop)
     m_paceTimer.setSingleShot(true);
     m_paceTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_paceTimer, &QTimer::timeout, this, &DeviceSession::paceTimed);
+    m_linkTimer.setInterval(50);
+    connect(&m_linkTimer, &QTimer::timeout, this, &DeviceSession::checkLink);
     connect(&m_openTimer, &QTimer::timeout, this, [this] {
         endOpen(CanBusWorker::OpenError::Timeout, QStringLiteral("no connection within %1 ms")
                                                       .arg(CanBusWorker::openTimeoutMs));
@@ -91,8 +99,20 @@ void DeviceSession::openDevice(const DeviceSpec &spec, Done done)
     QtRuntime::instance().notePluginUsed(spec.plugin);
     if (m_device->error() != QCanBusDevice::NoError)
         return endOpen(CanBusWorker::OpenError::Refused, m_device->errorString());
-    if (spec.bitRate > 0)
+    m_machineInterface = spec.plugin == socketcan::pluginName;
+    m_lastArrivalNs = 0;
+    if (m_machineInterface) {
+        // The interface's rate is the kernel's business, set before a run starts; error
+        // frames report the controller's state.
+        // Qt's default rate would be applied to the interface on connecting.
+        m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant());
+        m_device->setConfigurationParameter(
+            QCanBusDevice::ErrorFilterKey,
+            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
+        m_linkTimer.start();
+    } else if (spec.bitRate > 0) {
         m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(spec.bitRate));
+    }
     connect(m_device.get(), &QCanBusDevice::framesReceived, this,
             &DeviceSession::onFramesReceived);
     connect(m_device.get(), &QCanBusDevice::stateChanged, this, &DeviceSession::onStateChanged);
@@ -126,6 +146,8 @@ void DeviceSession::endOpen(CanBusWorker::OpenError error, const QString &text)
         m_worker.setError(text.toStdString());
         retireDevice();
     } else {
+        if (m_machineInterface)
+            prepareSocket();
         VirtualBusServer::sendLinesAtOnce(m_device.get());
         m_sockets = m_device->findChildren<QAbstractSocket *>();
     }
@@ -138,21 +160,83 @@ void DeviceSession::onFramesReceived()
     if (!m_device)
         return;
     const uint64_t now = monotonicNs();
+    timespec real{};
+    clock_gettime(CLOCK_REALTIME, &real);
+    const uint64_t realNow = uint64_t(real.tv_sec) * 1000000000u + uint64_t(real.tv_nsec);
     const QList<QCanBusFrame> frames = m_device->readAllFrames();
     if (!m_worker.receiving())
         return;
     m_batch.clear();
     for (const QCanBusFrame &frame : frames) {
+        if (frame.frameType() == QCanBusFrame::ErrorFrame) {
+            const QByteArray payload = frame.payload();
+            m_worker.noteErrorFrame(uint32_t(frame.error()),
+                                    reinterpret_cast<const uint8_t *>(payload.constData()),
+                                    size_t(payload.size()));
+            continue;
+        }
         BusFrame out;
         if (!toBusFrame(frame, out))
             continue;
-        out.arrivalNs = now;
+        out.arrivalNs = arrivalOf(frame, now, realNow);
         if (m_worker.m_filter && !m_worker.m_filter(out))
             continue;
         m_batch.push_back(out);
     }
     if (!m_batch.empty())
         m_worker.m_rx.push(m_batch.data(), m_batch.size());
+}
+
+uint64_t DeviceSession::arrivalOf(const QCanBusFrame &frame, uint64_t now, uint64_t realNow)
+{
+    if (!m_machineInterface)
+        return now;
+    // The kernel stamps each frame on arrival, on the wall clock; moved onto the monotonic
+    // clock by its age, and never older than the frame before nor newer than now.
+    const QCanBusFrame::TimeStamp stamp = frame.timeStamp();
+    const uint64_t stampNs = uint64_t(stamp.seconds()) * 1000000000u
+                             + uint64_t(stamp.microSeconds()) * 1000u;
+    uint64_t arrival = now;
+    if (stamp.seconds() > 0 && stampNs <= realNow && realNow - stampNs < now)
+        arrival = now - (realNow - stampNs);
+    arrival = std::clamp(arrival, std::min(m_lastArrivalNs, now), now);
+    m_lastArrivalNs = arrival;
+    return arrival;
+}
+
+void DeviceSession::prepareSocket()
+{
+    // The kernel drops what does not fit into the socket's buffer, without a word to the
+    // reader; the default holds a few hundred frames, a fraction of a second of a busy bus
+    // while the machine is busy elsewhere. Room for some 40,000 frames instead.
+    constexpr int bytes = 32 * 1024 * 1024;
+    for (const QSocketNotifier *notifier : m_device->findChildren<QSocketNotifier *>()) {
+        const int fd = int(notifier->socket());
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        // The kernel keeps a socket's receive stamps from the first time they are asked
+        // for; asked now, the first frame of the run gets its own instead of the moment
+        // it was read.
+        timeval stamp{};
+        ioctl(fd, SIOCGSTAMP, &stamp);
+
+    }
+}
+
+void DeviceSession::checkLink()
+{
+    if (!m_device || m_opening || m_closing || m_worker.m_lost || !m_worker.watchingLink())
+        return;
+    const socketcan::LinkState state = socketcan::linkState(m_spec.interface, false);
+    if (state.exists && state.up)
+        return;
+    m_worker.setProblem(socketcan::lostText(m_spec.interface, state));
+    markLost(QString::fromStdString(state.exists ? "interface down" : "interface removed"));
+    // The socket of a vanished interface would report errors on and on.
+    for (QSocketNotifier *notifier : m_device->findChildren<QSocketNotifier *>())
+        notifier->setEnabled(false);
+    m_closing = true;
+    m_device->disconnectDevice();
 }
 
 void DeviceSession::onStateChanged(QCanBusDevice::CanBusDeviceState state)
@@ -319,6 +403,7 @@ void DeviceSession::closeDevice()
 
 void DeviceSession::retireDevice()
 {
+    m_linkTimer.stop();
     m_sockets.clear();
     if (!m_device)
         return;

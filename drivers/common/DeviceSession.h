@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -48,6 +50,9 @@ private:
     bool waitFor(const std::function<bool()> &done, int timeoutMs);
     // How many of the frames the device took.
     size_t writeNow(const BusFrame *frames, size_t count);
+    void checkLink();
+    void prepareSocket();
+    uint64_t arrivalOf(const QCanBusFrame &frame, uint64_t now, uint64_t realNow);
 
     // Frames further off than this are left to a timer; closer ones the pacer waits for.
     static constexpr uint64_t kPaceAheadNs = 2000000;
@@ -63,6 +68,10 @@ private:
     std::unique_ptr<QCanBusDevice> m_device;
     QTimer m_openTimer;
     QTimer m_paceTimer;
+    // A machine interface is watched: going down or away reaches the socket as no error.
+    QTimer m_linkTimer;
+    bool m_machineInterface = false;
+    uint64_t m_lastArrivalNs = 0;
     // The sockets a frame line goes through, emptied at once after a timed frame.
     QList<QAbstractSocket *> m_sockets;
     Done m_done;

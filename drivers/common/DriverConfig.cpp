@@ -18,6 +18,19 @@ std::string_view trim(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
+int copyText(const std::string &text, char *buffer, int size)
+{
+    if (!buffer || size < 1)
+        return 0;
+    size_t n = std::min(text.size(), size_t(size - 1));
+    // Never half a UTF-8 character.
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    std::copy_n(text.data(), n, buffer);
+    buffer[n] = '\0';
+    return int(n);
+}
+
 std::string folderOf(const void *anchor)
 {
     Dl_info info{};
@@ -44,7 +57,7 @@ std::optional<std::string> configText(const char *envName, const char *fileName,
     return content.str();
 }
 
-std::vector<Entry> parseEntries(std::string_view text)
+std::vector<Entry> parseEntries(std::string_view text, std::vector<std::string> *unreadable)
 {
     std::vector<Entry> entries;
     size_t pos = 0;
@@ -55,12 +68,13 @@ std::vector<Entry> parseEntries(std::string_view text)
         if (item.empty() || item.front() == '#')
             continue;
         const size_t eq = item.find('=');
-        if (eq == std::string_view::npos)
+        const std::string_view key = trim(item.substr(0, std::min(eq, item.size())));
+        if (eq == std::string_view::npos || key.empty()) {
+            if (unreadable)
+                unreadable->emplace_back(item);
             continue;
-        const std::string_view key = trim(item.substr(0, eq));
-        const std::string_view value = trim(item.substr(eq + 1));
-        if (!key.empty())
-            entries.push_back({std::string(key), std::string(value)});
+        }
+        entries.push_back({std::string(key), std::string(trim(item.substr(eq + 1)))});
     }
     return entries;
 }

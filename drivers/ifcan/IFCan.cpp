@@ -4,7 +4,9 @@
 
 #include "CanBusWorker.h"
 #include "HandleTable.h"
+#include "DriverConfig.h"
 #include "IfcanPorts.h"
+#include "SocketCan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -212,7 +214,10 @@ IFCAN_API uint32_t CanSetConfig(int32_t hPort, const CAN_CONFIG *pConfig)
     port->config = *pConfig;
     if (port->worker.isLost())
         return IFCAN_ERROR_DELETED;
-    if (rateChanged && port->worker.changeBitRate(bitRate) != CanBusWorker::OpenError::None)
+    // A machine interface takes its rate when the port is activated.
+    const bool machine = port->port.spec.plugin == socketcan::pluginName;
+    if (rateChanged && !machine
+        && port->worker.changeBitRate(bitRate) != CanBusWorker::OpenError::None)
         return IFCAN_ERROR_DELETED;
     return IFCAN_ERROR_SUCCESS;
 }
@@ -225,6 +230,10 @@ IFCAN_API uint32_t CanActivate(int32_t hPort)
     if (port->worker.isLost())
         return IFCAN_ERROR_DELETED;
     std::lock_guard lock(port->mutex);
+    // The run starts here: a machine interface is brought to the configured rate and mode.
+    if (!port->worker.prepareRun(bitRateOf(port->config.ulBitTiming),
+                                 port->config.ulMode == CAN_LISTEN_ONLY_MODE))
+        return IFCAN_ERROR_DELETED;
     port->active = true;
     port->worker.setReceiving(true);
     return IFCAN_ERROR_SUCCESS;
@@ -314,6 +323,76 @@ IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint3
     if (pulWaiting)
         *pulWaiting = uint32_t(counts.waiting);
     return IFCAN_ERROR_SUCCESS;
+}
+
+IFCAN_API uint32_t CanGetStatus(int32_t hPort, uint32_t *pulStatus)
+{
+    const std::shared_ptr<Port> port = ports().get(hPort);
+    if (!port)
+        return IFCAN_ERROR_INVALID_HANDLE;
+    if (!pulStatus)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    const uint32_t bus = port->worker.takeBusStatus();
+    uint32_t status = 0;
+    if (bus & CanBusWorker::ErrorWarning)
+        status |= CAN_STATUS_ERROR_WARNING;
+    if (bus & CanBusWorker::ErrorPassive)
+        status |= CAN_STATUS_ERROR_PASSIVE;
+    if (bus & CanBusWorker::BusOff)
+        status |= CAN_STATUS_BUS_OFF;
+    if (bus & CanBusWorker::Overrun)
+        status |= CAN_STATUS_DATA_OVERRUN;
+    if (bus & CanBusWorker::ArbitrationLost)
+        status |= CAN_STATUS_ARBITRATION_LOST;
+    if (bus & CanBusWorker::BusError)
+        status |= CAN_STATUS_BUS_ERROR;
+    if (port->worker.received().dropped() > 0)
+        status |= CAN_STATUS_RECEIVE_BUFFER_FULL;
+    if (port->worker.isLost())
+        status |= CAN_STATUS_DEVICE_LOST;
+    *pulStatus = status;
+    return IFCAN_ERROR_SUCCESS;
+}
+
+IFCAN_API uint32_t CanGetProblem(int32_t hPort, char *szText, uint32_t ulSize)
+{
+    const std::shared_ptr<Port> port = ports().get(hPort);
+    if (!port)
+        return IFCAN_ERROR_INVALID_HANDLE;
+    if (!szText || ulSize == 0)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    driverconfig::copyText(port->worker.takeProblem(), szText, int(std::min<uint32_t>(ulSize, INT32_MAX)));
+    return IFCAN_ERROR_SUCCESS;
+}
+
+IFCAN_API uint32_t CanGetPortDevice(const char *szName, char *szText, uint32_t ulSize)
+{
+    if (!szText || ulSize == 0)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    szText[0] = '\0';
+    const auto number = ifcanports::portNumber(szName);
+    if (!number)
+        return IFCAN_ERROR_INVALID_PARAMETER;
+    for (const IfcanPort &p : ifcanports::configured()) {
+        if (p.number == *number) {
+            driverconfig::copyText(p.spec.plugin + ':' + p.spec.interface, szText,
+                                   int(std::min<uint32_t>(ulSize, INT32_MAX)));
+            return IFCAN_ERROR_SUCCESS;
+        }
+    }
+    return IFCAN_ERROR_INVALID_PARAMETER;
+}
+
+IFCAN_API uint32_t CanGetIgnoredEntry(uint32_t ulIndex, char *szText, uint32_t ulSize)
+{
+    std::vector<driverconfig::IgnoredEntry> ignored;
+    ifcanports::configured(&ignored);
+    const int size = int(std::min<uint32_t>(ulSize, INT32_MAX));
+    if (ulIndex < ignored.size())
+        driverconfig::copyText(ignored[ulIndex].entry + '\t' + ignored[ulIndex].reason, szText, size);
+    else if (szText && size > 0)
+        szText[0] = '\0';
+    return uint32_t(ignored.size());
 }
 
 } // extern "C"

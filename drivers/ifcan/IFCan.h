@@ -111,6 +111,27 @@ IFCAN_API uint32_t CanFlushMessageAt(int32_t hPort);
    2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
 IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting);
 
+/* Extensions of this library for the machine's CAN interfaces (SocketCAN).
+   CanGetStatus: the bus state the controller's error frames reported (warning, passive and
+   bus off hold until it recovers; the other bits are cleared once read).
+   CanGetProblem: why the port's device failed (an interface down, at another bit rate,
+   removed), for the user, UTF-8, once; an empty text when there is nothing to tell.
+   CanGetPortDevice: the device behind a port name, "plugin:interface" (socketcan:can0).
+   CanGetIgnoredEntry: the configuration entries the port list leaves out, as
+   "entry<TAB>reason" (UTF-8) for index 0, 1, ...; returns how many there are. */
+#define CAN_STATUS_ERROR_WARNING 0x0001
+#define CAN_STATUS_ERROR_PASSIVE 0x0002
+#define CAN_STATUS_BUS_OFF 0x0004
+#define CAN_STATUS_DATA_OVERRUN 0x0008
+#define CAN_STATUS_ARBITRATION_LOST 0x0010
+#define CAN_STATUS_BUS_ERROR 0x0020
+#define CAN_STATUS_RECEIVE_BUFFER_FULL 0x0040
+#define CAN_STATUS_DEVICE_LOST 0x0080
+IFCAN_API uint32_t CanGetStatus(int32_t hPort, uint32_t *pulStatus);
+IFCAN_API uint32_t CanGetProblem(int32_t hPort, char *szText, uint32_t ulSize);
+IFCAN_API uint32_t CanGetPortDevice(const char *szName, char *szText, uint32_t ulSize);
+IFCAN_API uint32_t CanGetIgnoredEntry(uint32_t ulIndex, char *szText, uint32_t ulSize);
+
 #ifdef __cplusplus
 }
 #endif

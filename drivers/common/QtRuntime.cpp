@@ -58,13 +58,21 @@ void QtRuntime::hostMain()
     QEventLoop loop;
     QObject context;
     VirtualBusServer busServer;
-    {
-        std::lock_guard lock(m_mutex);
-        m_loop = &loop;
-        m_context = &context;
-        m_busServer = &busServer;
-    }
-    m_ready.notify_all();
+    // Ready only once the loop runs: an exit() that came between publishing the loop and
+    // exec() would be forgotten by exec(), and a host that exits at once would wait for
+    // ever in shutdown().
+    QMetaObject::invokeMethod(
+        &context,
+        [&] {
+            {
+                std::lock_guard lock(m_mutex);
+                m_loop = &loop;
+                m_context = &context;
+                m_busServer = &busServer;
+            }
+            m_ready.notify_all();
+        },
+        Qt::QueuedConnection);
     loop.exec();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     std::lock_guard lock(m_mutex);

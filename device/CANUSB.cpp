@@ -122,7 +122,8 @@ int CANUSB::canusb_WriteAt(int32_t handle, CANMsg *msg, uint64_t dueUs)
 int CANUSB::canusb_WriteAtStatus(int32_t handle, uint32_t *sent, uint32_t *waiting)
 {
     auto &s = bound();
-    return s.writeAtStatus ? s.writeAtStatus(handle, sent, waiting) : ERROR_CANUSB_GENERAL;
+    return s.writeAtStatus ? reportLoss(s, handle, s.writeAtStatus(handle, sent, waiting))
+                           : ERROR_CANUSB_GENERAL;
 }
 
 QStringList CANUSB::ignoredEntries()

@@ -142,8 +142,9 @@ uint32_t InterfaceCAN::CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent,
                                              uint32_t *pulWaiting)
 {
     auto &s = bound();
-    return s.getMessageAtStatus ? s.getMessageAtStatus(hPort, pulSent, pulWaiting)
-                                : IFCAN_ERROR_NOT_SUPPORTED;
+    return s.getMessageAtStatus
+               ? reportLoss(s, hPort, s.getMessageAtStatus(hPort, pulSent, pulWaiting))
+               : IFCAN_ERROR_NOT_SUPPORTED;
 }
 
 QString InterfaceCAN::portDevice(const QString &szName)

@@ -277,7 +277,8 @@ CANUSB_API int canusb_WriteAtStatus(CANHANDLE h, uint32_t *sent, uint32_t *waiti
         *sent = uint32_t(counts.sent);
     if (waiting)
         *waiting = uint32_t(counts.waiting);
-    return ERROR_CANUSB_OK;
+    // The counts stay readable after a loss; the code says the device is gone.
+    return channel->worker.isLost() ? ERROR_CANUSB_NO_DEVICE : ERROR_CANUSB_OK;
 }
 
 CANUSB_API int canusb_Status(CANHANDLE h)

@@ -113,7 +113,8 @@ CANUSB_API int canusb_Flush(CANHANDLE h, uint8_t flushflags);
    what has not been sent. */
 CANUSB_API int canusb_WriteAt(CANHANDLE h, CANMsg *msg, uint64_t dueUs);
 /* How many timed frames have been sent since the handle was opened (counting on past
-   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
+   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. The counts are
+   given also when the device is lost, with ERROR_CANUSB_NO_DEVICE. */
 CANUSB_API int canusb_WriteAtStatus(CANHANDLE h, uint32_t *sent, uint32_t *waiting);
 
 /* Extensions of this library for the machine's CAN interfaces (SocketCAN).

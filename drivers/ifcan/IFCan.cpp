@@ -322,7 +322,8 @@ IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint3
         *pulSent = uint32_t(counts.sent);
     if (pulWaiting)
         *pulWaiting = uint32_t(counts.waiting);
-    return IFCAN_ERROR_SUCCESS;
+    // The counts stay readable after a loss; the code says the port is gone.
+    return port->worker.isLost() ? IFCAN_ERROR_DELETED : IFCAN_ERROR_SUCCESS;
 }
 
 IFCAN_API uint32_t CanGetStatus(int32_t hPort, uint32_t *pulStatus)

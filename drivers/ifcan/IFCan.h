@@ -108,7 +108,8 @@ IFCAN_API uint32_t CanSendMessageAt(int32_t hPort, const CAN_MESSAGE *pMessages,
 /* Drops the timed messages that have not been sent yet. */
 IFCAN_API uint32_t CanFlushMessageAt(int32_t hPort);
 /* How many timed messages have been sent since the port was opened (counting on past
-   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. */
+   2^32 - 1 to 0) and how many still wait; either pointer may be NULL. The counts are
+   given also when the port is lost, with IFCAN_ERROR_DELETED. */
 IFCAN_API uint32_t CanGetMessageAtStatus(int32_t hPort, uint32_t *pulSent, uint32_t *pulWaiting);
 
 /* Extensions of this library for the machine's CAN interfaces (SocketCAN).

@@ -295,8 +295,27 @@ size_t DeviceSession::writeNow(const BusFrame *frames, size_t count)
     if (!m_device || m_device->state() != QCanBusDevice::ConnectedState)
         return 0;
     size_t written = 0;
-    for (size_t i = 0; i < count; ++i)
-        written += m_device->writeFrame(toQtFrame(frames[i])) ? 1 : 0;
+    for (size_t i = 0; i < count; ++i) {
+        const QCanBusFrame frame = toQtFrame(frames[i]);
+        if (m_device->writeFrame(frame)) {
+            ++written;
+            continue;
+        }
+        // A kernel transmit queue that is full (ENOBUFS) empties at the bus's pace: try the
+        // frame again shortly instead of dropping it. A device that still refuses after
+        // kWriteRetryNs takes none of the rest of this batch either.
+        const uint64_t giveUp = monotonicNs() + kWriteRetryNs;
+        bool taken = false;
+        while (!taken && m_device->state() == QCanBusDevice::ConnectedState
+               && monotonicNs() < giveUp) {
+            const timespec pause{0, long(kWriteRetryPauseNs)};
+            nanosleep(&pause, nullptr);
+            taken = m_device->writeFrame(frame);
+        }
+        if (!taken)
+            break;
+        ++written;
+    }
     // A socket would otherwise send the line only when the event loop next looks at it.
     for (QAbstractSocket *socket : std::as_const(m_sockets))
         socket->flush();

@@ -59,6 +59,9 @@ private:
     // The stretch before a due time that is spun rather than slept: a sleeping thread
     // mostly wakes within it, even on a busy machine.
     static constexpr uint64_t kSpinNs = 200000;
+    // How long a refused write is tried again, and how long it waits between tries.
+    static constexpr uint64_t kWriteRetryNs = 20000000;
+    static constexpr uint64_t kWriteRetryPauseNs = 50000;
     // The longest the pacer keeps the event loop waiting.
     static constexpr uint64_t kPaceTurnNs = 2000000;
 

@@ -9,7 +9,7 @@
 # Needs qemu-system-x86, busybox-static, cpio, kmod and can-utils (scripts/setup.sh) and the
 # kernel package from the Debian archive; without them the label is skipped with the reason.
 # The guest's results (ctest's output and exit code) land in <build>/kernel/results.
-# KERNEL_TESTS_TIMEOUT (seconds, default 600) bounds the whole guest run; KERNEL_TESTS_BENCH=0
+# KERNEL_TESTS_TIMEOUT (seconds, default 900) bounds the whole guest run; KERNEL_TESTS_BENCH=0
 # leaves out the benchmark; KERNEL_TESTS_RUN=<script> runs that bash script in the guest
 # instead of the tests (to try something by hand; its output is in results/run.log).
 set -euo pipefail
@@ -92,7 +92,7 @@ chmod +x "$initrd/init"
 
 results=$work/results
 rm -rf "$results" && mkdir -p "$results"
-timeout=${KERNEL_TESTS_TIMEOUT:-600}
+timeout=${KERNEL_TESTS_TIMEOUT:-900}
 if [ -n "${KERNEL_TESTS_RUN:-}" ]; then
   KERNEL_TESTS_RUN=$(realpath "$KERNEL_TESTS_RUN")
 fi

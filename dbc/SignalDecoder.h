@@ -31,7 +31,8 @@ struct Words
 inline Words words(std::span<const uint8_t> data)
 {
     uint8_t bytes[8] = {};
-    std::memcpy(bytes, data.data(), data.size() < 8 ? data.size() : 8);
+    if (!data.empty())   // an empty span may carry no pointer at all
+        std::memcpy(bytes, data.data(), data.size() < 8 ? data.size() : 8);
     Words w;
     std::memcpy(&w.little, bytes, 8);
     w.big = __builtin_bswap64(w.little);

@@ -14,7 +14,9 @@ class PlayHandOff final
 {
 public:
     // At most this many frames wait in the driver; Pause and Disconnect take them back.
-    static constexpr size_t kMaxFrames = 64;
+    // Enough for the look-ahead of a full bus of short frames, so a busy schedule is
+    // handed over in batches rather than a frame per pass.
+    static constexpr size_t kMaxFrames = 256;
 
     struct Frame
     {
@@ -31,6 +33,7 @@ public:
     size_t size() const { return m_frames.size(); }
     bool hasRoom() const { return m_frames.size() < kMaxFrames; }
     const Frame &front() const { return m_frames.front(); }
+    const Frame &at(size_t i) const { return m_frames[i]; }
     // The due time of the frame handed last (never less than any before it).
     double lastDueMs() const { return m_lastDueMs; }
 

@@ -64,7 +64,10 @@ public:
     void restBefore(const RecordFrame *next);
     // Rests until atMs (clamped to kMaxRestMs and to at least kMinTimedRestMs).
     void restUntil(double atMs);
-    // Rests until lookAheadMs before the record is due (up to kMaxRestMs).
+    // Rests until the record is half of lookAheadMs away (up to kMaxRestMs): the pass that
+    // follows hands over everything of the next lookAheadMs at once, so a dense schedule
+    // costs a pass per batch, not per frame, and the driver is never left with less than
+    // half the look-ahead.
     void restBeforeHandOver(const RecordFrame &next, double lookAheadMs);
 
     // The Pause and Resume buttons, at the moment they are handled: the pause is measured

@@ -188,8 +188,8 @@ void PlayRun::waitingPass(const RecordFrame *next)
         else
             pacer.restBefore(next);
     } else if (!m_sender.hasRoom()) {
-        // Room comes when the oldest frame leaves; the driver may be a moment late.
-        pacer.restUntil(m_sender.oldestDueMs());
+        // Room comes as frames leave; the driver may be a moment late.
+        pacer.restUntil(m_sender.refillDueMs());
     } else if (next) {
         pacer.restBeforeHandOver(*next, m_sender.lookAheadMs());
     } else if (!m_sender.settled()) {

@@ -13,6 +13,9 @@ namespace {
 // Up to 50 ms for a write in progress when the driver's queue is dropped.
 constexpr int kInFlightPolls = 1000;
 
+// Half the look-ahead: the frames of the first pass are due that much after it.
+constexpr double kDriverLeadMs = PlayPacer::kLookAheadMs / 2;
+
 } // namespace
 
 PlaySender::PlaySender(PlayDevice &device, PlayPacer &pacer) : m_device(device), m_pacer(pacer) {}
@@ -50,7 +53,9 @@ uint64_t PlaySender::driverDueUs(double atMs)
     const auto nowNs = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                     std::chrono::steady_clock::now().time_since_epoch())
                                     .count());
-    const double aheadNs = (atMs - nowMs) * 1.0e6;
+    // The driver's schedule runs kDriverLeadMs behind the run's clock, so the first frames
+    // of a run are in its queue before their time even when its thread is slow to wake.
+    const double aheadNs = (atMs + kDriverLeadMs - nowMs) * 1.0e6;
     // A time already past means at once. Rounded up, so a frame never leaves before its
     // time on the run's clock.
     const uint64_t dueNs = aheadNs > 0 ? nowNs + uint64_t(aheadNs) : nowNs;

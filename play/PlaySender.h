@@ -42,7 +42,8 @@ public:
     // The place of the oldest frame that has not left, while one waits.
     std::optional<int32_t> firstWaiting() const;
     double lastHandedDueMs() const { return m_handOff.lastDueMs(); }
-    double oldestDueMs() const { return m_handOff.front().dueMs; }
+    // While the hand-off is full: when a quarter of it will have left, room for a batch.
+    double refillDueMs() const { return m_handOff.at(m_handOff.size() / 4).dueMs; }
 
     // Puts out the device's message, filled from the frame at `index`, due at dueMs.
     Result put(int32_t index, double dueMs);

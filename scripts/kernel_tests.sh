@@ -76,7 +76,7 @@ for m in virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_p
 done
 arg() { tr ' ' '\n' </proc/cmdline | sed -n "s/^cankestrova\.$1=//p"; }
 script=$(arg script) build=$(arg build) bench=$(arg bench) run=$(arg run)
-mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 hostroot /newroot \
+mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 hostroot /newroot \
   || { echo "guest: no host root"; poweroff -f; }
 mount -t tmpfs -o mode=1777 tmp /newroot/tmp
 mkdir -p /newroot/tmp/results
@@ -101,7 +101,7 @@ status=0
 timeout --foreground -k 10 "$timeout" qemu-system-x86_64 -accel tcg -cpu max -smp 2 -m 2048 \
   -nographic -no-reboot -nic none -monitor none -serial stdio \
   -kernel "$kernel/vmlinuz" -initrd "$work/initrd.cpio.gz" \
-  -append "console=ttyS0 quiet loglevel=3 panic=-1 cankestrova.script=$root/scripts/kernel_guest.sh cankestrova.build=$build cankestrova.bench=${KERNEL_TESTS_BENCH:-1} cankestrova.run=${KERNEL_TESTS_RUN:-}" \
+  -append "console=ttyS0 quiet loglevel=3 panic=-1 clocksource=tsc tsc=reliable ${KERNEL_TESTS_APPEND:-} cankestrova.script=$root/scripts/kernel_guest.sh cankestrova.build=$build cankestrova.bench=${KERNEL_TESTS_BENCH:-1} cankestrova.run=${KERNEL_TESTS_RUN:-}" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$results,mount_tag=results,security_model=none,multidevs=remap" \
   </dev/null || status=$?

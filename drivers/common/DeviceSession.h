@@ -58,7 +58,7 @@ private:
     static constexpr uint64_t kPaceAheadNs = 2000000;
     // The stretch before a due time that is spun rather than slept: a sleeping thread
     // mostly wakes within it, even on a busy machine.
-    static constexpr uint64_t kSpinNs = 200000;
+    static constexpr uint64_t kSpinNs = 50000;
     // How long a refused write is tried again, and how long it waits between tries.
     static constexpr uint64_t kWriteRetryNs = 20000000;
     static constexpr uint64_t kWriteRetryPauseNs = 50000;

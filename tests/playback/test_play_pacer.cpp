@@ -212,7 +212,7 @@ TEST(PlaySenderTest, FramesDroppedWithTheDeviceAreALossAndNeverEntered)
     SenderFixture f;
     f.device.sent = 0xFFFFFFFEu;
     f.begin();
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < int(PlayHandOff::kMaxFrames); ++i)
         ASSERT_EQ(f.put(i), PlaySender::Result::Done);
     EXPECT_FALSE(f.sender.hasRoom());
     f.device.leave(5);

@@ -76,6 +76,8 @@ for m in virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_p
 done
 arg() { tr ' ' '\n' </proc/cmdline | sed -n "s/^cankestrova\.$1=//p"; }
 script=$(arg script) build=$(arg build) bench=$(arg bench) run=$(arg run)
+# The host's root does not change under a guest run: cached, a library page is read over 9p
+# once, not by every process that maps it (a first call into a cold page took milliseconds).
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 hostroot /newroot \
   || { echo "guest: no host root"; poweroff -f; }
 mount -t tmpfs -o mode=1777 tmp /newroot/tmp
@@ -97,6 +99,9 @@ if [ -n "${KERNEL_TESTS_RUN:-}" ]; then
   KERNEL_TESTS_RUN=$(realpath "$KERNEL_TESTS_RUN")
 fi
 echo "socketcan tests: booting $version under QEMU (software emulation)"
+# The guest reads its clock from the processor's counter, as a real machine does: left to
+# itself it picks the emulated HPET, where every clock read is a system call and a trap.
+# KERNEL_TESTS_APPEND adds kernel parameters of your own.
 status=0
 timeout --foreground -k 10 "$timeout" qemu-system-x86_64 -accel tcg -cpu max -smp 2 -m 2048 \
   -nographic -no-reboot -nic none -monitor none -serial stdio \

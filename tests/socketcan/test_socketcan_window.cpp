@@ -16,11 +16,14 @@
 
 namespace {
 
-using rectest::Vendor;
-
-bool inGuest()
+// Each fixture's SetUp: outside the guest the test is skipped; inside, neither driver is
+// configured, so the libraries list what they find by themselves.
+void enterGuest()
 {
-    return qEnvironmentVariable("CANKESTROVA_GUEST") == QLatin1String("1");
+    if (qEnvironmentVariable("CANKESTROVA_GUEST") != QLatin1String("1"))
+        GTEST_SKIP() << "runs in the guest of scripts/kernel_tests.sh";
+    qunsetenv("CANUSB_ADAPTERS");
+    qunsetenv("IFCAN_PORTS");
 }
 
 // The list entry of `interface` for the family (vendor 1 the CANUSB library, 2 the
@@ -109,14 +112,7 @@ class SocketcanRecordWindow : public rectest::RecordWindow,
                               public ::testing::WithParamInterface<int>
 {
 protected:
-    void SetUp() override
-    {
-        if (!inGuest())
-            GTEST_SKIP() << "runs in the guest of scripts/kernel_tests.sh";
-        // No driver configuration: what the libraries find by themselves.
-        qunsetenv("CANUSB_ADAPTERS");
-        qunsetenv("IFCAN_PORTS");
-    }
+    void SetUp() override { enterGuest(); }
     ::testing::AssertionResult bringUpOn(const QString &interface)
     {
         w = std::make_unique<Form1>();
@@ -239,14 +235,7 @@ class SocketcanPlaybackWindow : public playtest::PlaybackWindow,
                                 public ::testing::WithParamInterface<int>
 {
 protected:
-    void SetUp() override
-    {
-        if (!inGuest())
-            GTEST_SKIP() << "runs in the guest of scripts/kernel_tests.sh";
-        // No driver configuration: what the libraries find by themselves.
-        qunsetenv("CANUSB_ADAPTERS");
-        qunsetenv("IFCAN_PORTS");
-    }
+    void SetUp() override { enterGuest(); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Families, SocketcanPlaybackWindow, ::testing::Values(1, 2),

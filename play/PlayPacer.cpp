@@ -143,7 +143,7 @@ void PlayPacer::restBeforeHandOver(const RecordFrame &next, double lookAheadMs)
         return;
     const double elapsed =
         now() - m_state.vx_millisecond_Repeat + m_skip - m_state.Pause_ON_offset_time2;
-    sleepMs(std::min(target - lookAheadMs / 2 - elapsed, kMaxRestMs));
+    sleepMs(std::min(target - lookAheadMs / 2 - elapsed, kMaxTimedRestMs));
 }
 
 void PlayPacer::startCycle(double atMs)

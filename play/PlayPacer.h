@@ -31,6 +31,10 @@ public:
     static constexpr double kSpinMarginMs = 3.0;
     // How far ahead frames are handed to a driver that sends at due times.
     static constexpr double kLookAheadMs = 8.0;
+    // While such a driver holds the next frames, a pass rests up to half the look-ahead:
+    // the window system still runs every few milliseconds, and the run's thread takes a
+    // processor a quarter as often as it would at kMaxRestMs, which leaves it to the driver.
+    static constexpr double kMaxTimedRestMs = kLookAheadMs / 2;
     // The shortest rest while waiting for such a driver, so a late one is not polled in a
     // spin.
     static constexpr double kMinTimedRestMs = 0.05;
@@ -64,7 +68,7 @@ public:
     void restBefore(const RecordFrame *next);
     // Rests until atMs (clamped to kMaxRestMs and to at least kMinTimedRestMs).
     void restUntil(double atMs);
-    // Rests until the record is half of lookAheadMs away (up to kMaxRestMs): the pass that
+    // Rests until the record is half of lookAheadMs away (up to kMaxTimedRestMs): the pass that
     // follows hands over everything of the next lookAheadMs at once, so a dense schedule
     // costs a pass per batch, not per frame, and the driver is never left with less than
     // half the look-ahead.

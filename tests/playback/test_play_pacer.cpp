@@ -61,6 +61,42 @@ INSTANTIATE_TEST_SUITE_P(
                       DueRow{"NorWithAResumeAskedFor", 100, 50, 0, 2, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// While a timed driver holds frames, a pass rests until the next frame is half the
+// look-ahead away, a few milliseconds at most, and not at all once it is nearer.
+struct HandOverRow
+{
+    const char *name;
+    double aheadMs;   // the next frame's time from now
+    int pauseFlag;
+    double restMs;
+};
+
+class PacerHandOver : public ::testing::TestWithParam<HandOverRow>
+{
+};
+
+TEST_P(PacerHandOver, RestsUntilHalfTheLookAheadIsLeft)
+{
+    const HandOverRow &row = GetParam();
+    PacerRig time;
+    time.pacer.waitingPass();
+    time.state.Pause_ON_Flag = row.pauseFlag;
+    RecordFrame next;
+    next.time = row.aheadMs;
+    const double before = time.ms;
+    time.pacer.restBeforeHandOver(next, PlayPacer::kLookAheadMs);
+    EXPECT_NEAR(time.ms - before, row.restMs, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PacerHandOver,
+    ::testing::Values(HandOverRow{"FarOffRestsTheTimedMaximum", 500, 0, PlayPacer::kMaxTimedRestMs},
+                      HandOverRow{"RestsUntilHalfTheLookAhead", PlayPacer::kLookAheadMs / 2 + 1.5,
+                                  0, 1.5},
+                      HandOverRow{"NearerRestsNot", PlayPacer::kLookAheadMs / 2 - 1, 0, 0},
+                      HandOverRow{"PausedRestsAMillisecond", 500, 1, PlayPacer::kMaxRestMs}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 // A run's passes: read the clock, let the window system run (where the clicks land), rest
 // up to a millisecond. The sleeps must not be counted into the pauses.
 TEST(PacerPause, FiftyPausesShiftTheScheduleByTheirOwnLength)

@@ -4,6 +4,12 @@
 // early (at the smallest arrival - due of all frames), so a slow first frame shifts nothing;
 // a frame's lateness is its arrival - due beyond that. p99 and max at each rate (the RESULT
 // line: 9,000 frames/s), and the frames that never arrived.
+//
+//   bench_socketcan [rates [runs]]     e.g. bench_socketcan 9000 8
+//
+// plays the given rates (comma-separated; 2000,9000 by default) that many times each and
+// counts the runs in which ours had the lower p99 and the lower max; the RESULT line then
+// gives the last run's figures, the frames lost in all, and the counts.
 #include "ELM327_Info.h"
 #include "FrameBuffer.h"
 #include "RecordFormat.h"
@@ -147,7 +153,7 @@ void stopDump(QProcess *dump)
     delete dump;
 }
 
-bool run(const QString &program, const QStringList &args)
+bool playOnce(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -180,44 +186,69 @@ int main(int argc, char **argv)
                     "scripts/kernel_tests.sh\nRESULT skipped=1\n");
         return 0;
     }
+    QList<int> rates(std::begin(kRates), std::end(kRates));
+    int runs = 1;
+    const QStringList args = app.arguments();
+    if (args.size() > 1) {
+        rates.clear();
+        for (const QString &r : args[1].split(QLatin1Char(',')))
+            if (r.toInt() > 0)
+                rates.append(r.toInt());
+    }
+    if (args.size() > 2)
+        runs = std::max(1, args[2].toInt());
+    if (rates.isEmpty()) {
+        std::printf("usage: bench_socketcan [rate[,rate...] [runs]]\n");
+        return 2;
+    }
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/cankestrova-cli");
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_socketcan-XXXXXX"));
-    std::vector<double> ours, theirs;
-    int lost = 0;
-    for (const int rate : kRates) {
-        const std::vector<Frame> frames = schedule(rate);
-        const QString dat = dir.filePath(QStringLiteral("CR00000000-%1.dat").arg(rate));
-        const QString log = dir.filePath(QStringLiteral("schedule-%1.log").arg(rate));
-        if (!writeRecordFile(dat, frames) || !writePlayerLog(log, frames)) {
-            std::printf("bench_socketcan: cannot write the schedule\n");
-            return 1;
-        }
-        const QString theirDump = dir.filePath(QStringLiteral("canplayer-%1.txt").arg(rate));
-        QProcess *dump = startDump(theirDump);
-        const bool playerOk = run(QStringLiteral("canplayer"), {QStringLiteral("-I"), log});
-        stopDump(dump);
-        const QString ourDump = dir.filePath(QStringLiteral("ours-%1.txt").arg(rate));
-        dump = startDump(ourDump);
-        const bool oursOk = run(cli, {QStringLiteral("play"), QStringLiteral("--device"),
-                                      QStringLiteral("SocketCAN-vcan0"), dat});
-        stopDump(dump);
-        const Outcome t = measure(theirDump, frames);
-        const Outcome o = measure(ourDump, frames);
-        std::printf("%5d frames/s: canplayer p99 %.3f max %.3f lost %d%s | ours p99 %.3f max %.3f "
-                    "lost %d%s\n",
-                    rate, percentile(t.lateMs, 0.99), percentile(t.lateMs, 1.0), t.lost,
-                    playerOk ? "" : " (failed)", percentile(o.lateMs, 0.99),
-                    percentile(o.lateMs, 1.0), o.lost, oursOk ? "" : " (failed)");
-        std::fflush(stdout);
-        ours.insert(ours.end(), o.lateMs.begin(), o.lateMs.end());
-        theirs.insert(theirs.end(), t.lateMs.begin(), t.lateMs.end());
-        lost += o.lost;
-        if (rate == kRates[1]) {
-            std::printf("RESULT p99_ms_ours=%.3f p99_ms_canplayer=%.3f max_ms_ours=%.3f "
-                        "max_ms_canplayer=%.3f lost=%d\n",
-                        percentile(o.lateMs, 0.99), percentile(t.lateMs, 0.99),
-                        percentile(o.lateMs, 1.0), percentile(t.lateMs, 1.0), lost);
+    int lost = 0, lowerP99 = 0, lowerMax = 0;
+    double p99Ours = NAN, p99Theirs = NAN, maxOurs = NAN, maxTheirs = NAN;
+    for (int run = 1; run <= runs; ++run) {
+        for (const int rate : std::as_const(rates)) {
+            const std::vector<Frame> frames = schedule(rate);
+            const QString dat = dir.filePath(QStringLiteral("CR00000000-%1.dat").arg(rate));
+            const QString log = dir.filePath(QStringLiteral("schedule-%1.log").arg(rate));
+            if (!writeRecordFile(dat, frames) || !writePlayerLog(log, frames)) {
+                std::printf("bench_socketcan: cannot write the schedule\n");
+                return 1;
+            }
+            const QString theirDump = dir.filePath(QStringLiteral("canplayer-%1.txt").arg(rate));
+            QProcess *dump = startDump(theirDump);
+            const bool playerOk = playOnce(QStringLiteral("canplayer"), {QStringLiteral("-I"), log});
+            stopDump(dump);
+            const QString ourDump = dir.filePath(QStringLiteral("ours-%1.txt").arg(rate));
+            dump = startDump(ourDump);
+            const bool oursOk = playOnce(cli, {QStringLiteral("play"), QStringLiteral("--device"),
+                                           QStringLiteral("SocketCAN-vcan0"), dat});
+            stopDump(dump);
+            const Outcome t = measure(theirDump, frames);
+            const Outcome o = measure(ourDump, frames);
+            p99Ours = percentile(o.lateMs, 0.99);
+            p99Theirs = percentile(t.lateMs, 0.99);
+            maxOurs = percentile(o.lateMs, 1.0);
+            maxTheirs = percentile(t.lateMs, 1.0);
+            std::printf("%5d frames/s%s: canplayer p99 %.3f max %.3f lost %d%s | ours p99 %.3f "
+                        "max %.3f lost %d%s\n",
+                        rate, runs > 1 ? qPrintable(QStringLiteral(" run %1").arg(run)) : "",
+                        p99Theirs, maxTheirs, t.lost, playerOk ? "" : " (failed)", p99Ours,
+                        maxOurs, o.lost, oursOk ? "" : " (failed)");
+            std::fflush(stdout);
+            lost += o.lost;
+            lowerP99 += p99Ours <= p99Theirs ? 1 : 0;
+            lowerMax += maxOurs <= maxTheirs ? 1 : 0;
         }
     }
+    const int played = runs * int(rates.size());
+    if (runs > 1)
+        std::printf("ours at most canplayer's p99 in %d of %d, max in %d of %d\n", lowerP99,
+                    played, lowerMax, played);
+    std::printf("RESULT p99_ms_ours=%.3f p99_ms_canplayer=%.3f max_ms_ours=%.3f "
+                "max_ms_canplayer=%.3f lost=%d",
+                p99Ours, p99Theirs, maxOurs, maxTheirs, lost);
+    if (runs > 1)
+        std::printf(" plays=%d p99_lower=%d max_lower=%d", played, lowerP99, lowerMax);
+    std::printf("\n");
     return 0;
 }

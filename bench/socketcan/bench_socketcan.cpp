@@ -205,23 +205,23 @@ int main(int argc, char **argv)
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_socketcan-XXXXXX"));
     int lost = 0, lowerP99 = 0, lowerMax = 0;
     double p99Ours = NAN, p99Theirs = NAN, maxOurs = NAN, maxTheirs = NAN;
-    for (int run = 1; run <= runs; ++run) {
-        for (const int rate : std::as_const(rates)) {
-            const std::vector<Frame> frames = schedule(rate);
-            const QString dat = dir.filePath(QStringLiteral("CR00000000-%1.dat").arg(rate));
-            const QString log = dir.filePath(QStringLiteral("schedule-%1.log").arg(rate));
-            if (!writeRecordFile(dat, frames) || !writePlayerLog(log, frames)) {
-                std::printf("bench_socketcan: cannot write the schedule\n");
-                return 1;
-            }
-            const QString theirDump = dir.filePath(QStringLiteral("canplayer-%1.txt").arg(rate));
+    for (const int rate : std::as_const(rates)) {
+        const std::vector<Frame> frames = schedule(rate);
+        const QString dat = dir.filePath(QStringLiteral("CR00000000-%1.dat").arg(rate));
+        const QString log = dir.filePath(QStringLiteral("schedule-%1.log").arg(rate));
+        if (!writeRecordFile(dat, frames) || !writePlayerLog(log, frames)) {
+            std::printf("bench_socketcan: cannot write the schedule\n");
+            return 1;
+        }
+        const QString theirDump = dir.filePath(QStringLiteral("canplayer-%1.txt").arg(rate));
+        const QString ourDump = dir.filePath(QStringLiteral("ours-%1.txt").arg(rate));
+        for (int run = 1; run <= runs; ++run) {
             QProcess *dump = startDump(theirDump);
             const bool playerOk = playOnce(QStringLiteral("canplayer"), {QStringLiteral("-I"), log});
             stopDump(dump);
-            const QString ourDump = dir.filePath(QStringLiteral("ours-%1.txt").arg(rate));
             dump = startDump(ourDump);
             const bool oursOk = playOnce(cli, {QStringLiteral("play"), QStringLiteral("--device"),
-                                           QStringLiteral("SocketCAN-vcan0"), dat});
+                                               QStringLiteral("SocketCAN-vcan0"), dat});
             stopDump(dump);
             const Outcome t = measure(theirDump, frames);
             const Outcome o = measure(ourDump, frames);
